@@ -1,0 +1,39 @@
+#include "app/frm_cv.hpp"
+
+#include <string>
+#include <utility>
+
+namespace corvalis::app {
+
+std::string windowCaption()
+{
+    return std::string(kInitialCaption) + " " + std::string(kVersionText);
+}
+
+FrmCv::FrmCv(Ports ports, std::filesystem::path applicationFolder, link::Endpoint controlServer,
+             std::chrono::milliseconds timeout)
+    : view_(ports.view),
+      store_(ports.files, applicationFolder, ports.view),
+      controller_(ports.view, ports.socket, ports.timer, store_, dadosAcesso_,
+                  std::move(controlServer), timeout),
+      remoteDesktop_(ports.view, ports.processStarter, applicationFolder),
+      web_(ports.view, ports.browser)
+{
+}
+
+void FrmCv::formLoad()
+{
+    view_.setCaption(windowCaption());
+    store_.tratarIni(true);
+}
+
+char16_t FrmCv::identInstKeyPress(char16_t code)
+{
+    // Enter only moves on to Conectar; it does not click it.
+    if (code == kCarriageReturn) {
+        view_.setFocus(ControlId::Conectar);
+    }
+    return code;
+}
+
+}  // namespace corvalis::app

@@ -1,0 +1,57 @@
+#pragma once
+
+#include <chrono>
+#include <filesystem>
+
+#include "app/view.hpp"
+#include "launch/launchers.hpp"
+#include "link/connection_controller.hpp"
+#include "store/identification_store.hpp"
+
+namespace corvalis::app {
+
+inline constexpr char16_t kCarriageReturn = 13;
+
+// The ports through which the window's logic reaches the world; the front end owns them.
+struct Ports {
+    View& view;
+    link::Socket& socket;
+    link::Timer& timer;
+    store::FileSystem& files;
+    launch::ProcessStarter& processStarter;
+    launch::Browser& browser;
+};
+
+// The model of frmCV: it owns conectado (through its controller) and dadosAcesso for the whole run,
+// and turns each event of the window into the logic behind it. Front ends only forward events.
+class FrmCv {
+public:
+    FrmCv(Ports ports, std::filesystem::path applicationFolder, link::Endpoint controlServer,
+          std::chrono::milliseconds timeout = link::kDefaultTimeout);
+
+    // Window load: caption, then the saved identification. The front end shows the window after.
+    void formLoad();
+    // A character typed into IdentInst; returns the code to pass on to the box (always unchanged).
+    char16_t identInstKeyPress(char16_t code);
+    void conectarClick() { controller_.conectarClick(); }
+    void sistemaClick() { remoteDesktop_.sistemaClick(controller_.conectado(), dadosAcesso_); }
+    void lumoClick() { web_.lumoClick(controller_.conectado(), dadosAcesso_); }
+    void timer1Timer() { controller_.timer1Timer(); }
+    void winsock1DataArrival() { controller_.winsock1DataArrival(); }
+
+    [[nodiscard]] bool conectado() const { return controller_.conectado(); }
+    [[nodiscard]] const link::DadosAcesso& dadosAcesso() const { return dadosAcesso_; }
+    [[nodiscard]] const store::IdentificationStore& identificationStore() const { return store_; }
+
+private:
+    View& view_;
+    link::DadosAcesso dadosAcesso_;
+    store::IdentificationStore store_;
+    link::ConnectionController controller_;
+    launch::RemoteDesktopLauncher remoteDesktop_;
+    launch::WebLauncher web_;
+};
+
+[[nodiscard]] std::string windowCaption();
+
+}  // namespace corvalis::app

@@ -1,0 +1,28 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace corvalis::link {
+
+// The TCP client socket the controller drives. The front end reports data arrival by calling
+// ConnectionController::winsock1DataArrival(); no other socket event reaches the logic.
+class Socket {
+public:
+    virtual ~Socket() = default;
+
+    // Closes the connection or the attempt; harmless when closed; no event follows it.
+    virtual void close() = 0;
+    virtual void setRemoteHost(std::string_view host) = 0;
+    virtual void setRemotePort(std::uint16_t port) = 0;
+    // Starts the asynchronous connect and returns at once; false only when it cannot even start.
+    [[nodiscard]] virtual bool connect() = 0;
+    [[nodiscard]] virtual bool isConnected() const = 0;
+    // Everything received so far, as raw bytes.
+    [[nodiscard]] virtual std::string getData() = 0;
+    // Sends the bytes as they are, nothing appended.
+    virtual void sendData(std::string_view bytes) = 0;
+};
+
+}  // namespace corvalis::link

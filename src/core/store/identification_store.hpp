@@ -1,0 +1,41 @@
+#pragma once
+
+#include <cstddef>
+#include <filesystem>
+#include <string_view>
+
+#include "app/view.hpp"
+#include "store/file_system.hpp"
+
+namespace corvalis::store {
+
+inline constexpr std::string_view kIdentificationFileName = "pelmark.ini";
+inline constexpr std::string_view kStoreFailureMessage = "Ocorreu erro no procedimento 'tratarIni'.";
+// Only the first line is used; an identification is never anywhere near this long.
+inline constexpr std::size_t kMaxFileBytesRead = 1024 * 1024;
+
+// The last identification used, one Windows-1252 line ended by CR LF in "pelmark.ini" beside the
+// program. It moves the text between that file and the identification box of the window.
+class IdentificationStore {
+public:
+    IdentificationStore(FileSystem& files, std::filesystem::path applicationFolder, app::View& view);
+
+    // read = true fills the box from the file; read = false saves the box, lower case and without
+    // outer blanks. Failures are reported in a message box, never to the caller.
+    void tratarIni(bool read);
+
+    [[nodiscard]] std::filesystem::path filePath() const;
+
+private:
+    void readIntoBox();
+    void writeFromBox();
+
+    FileSystem& files_;
+    std::filesystem::path applicationFolder_;
+    app::View& view_;
+};
+
+// The identification rules: lower case, blanks stripped from both ends.
+[[nodiscard]] std::string normaliseIdentification(std::string_view text);
+
+}  // namespace corvalis::store
