@@ -4,9 +4,9 @@
 #include "app/frm_cv.hpp"
 #include "link/control_server.hpp"
 
-int main()
-{
+int main() {
     const corvalis::link::Endpoint server = corvalis::link::controlServerFromEnvironment();
-    std::cout << corvalis::app::windowCaption() << " -> " << server.host << ':' << server.port << '\n';
+    std::cout << corvalis::app::windowCaption() << " -> " << server.host << ':' << server.port
+              << '\n';
     return 0;
 }

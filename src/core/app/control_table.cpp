@@ -4,14 +4,12 @@
 
 namespace corvalis::app {
 
-const ControlSpec& control(ControlId id)
-{
+const ControlSpec& control(ControlId id) {
     return *std::find_if(kControls.begin(), kControls.end(),
                          [id](const ControlSpec& spec) { return spec.id == id; });
 }
 
-std::vector<ControlId> focusOrder()
-{
+std::vector<ControlId> focusOrder() {
     std::vector<const ControlSpec*> focusable;
     for (const ControlSpec& spec : kControls) {
         if (spec.kind == ControlKind::TextBox || spec.kind == ControlKind::Button) {

@@ -7,7 +7,8 @@
 #include <vector>
 
 // The window frmCV as data: every front end draws its controls from this one table, so the Qt and
-// Win32 windows cannot drift apart. Geometry is in twips (1440 to the inch, 15 to a pixel at 96 dpi).
+// Win32 windows cannot drift apart. Geometry is in twips (1440 to the inch, 15 to a pixel at 96
+// dpi).
 namespace corvalis::app {
 
 enum class ControlId {
@@ -127,12 +128,12 @@ inline constexpr std::array<ControlSpec, 12> kControls{{
 
 [[nodiscard]] const ControlSpec& control(ControlId id);
 
-// Controls that take the keyboard focus, in tab order; the window opens with the focus on the first.
+// Controls that take the keyboard focus, in tab order; the window opens with the focus on the
+// first.
 [[nodiscard]] std::vector<ControlId> focusOrder();
 
 // Twips to device pixels at the given dots per inch, rounded to the nearest pixel.
-[[nodiscard]] constexpr int twipsToPixels(int twips, int dpi = 96)
-{
+[[nodiscard]] constexpr int twipsToPixels(int twips, int dpi = 96) {
     const long long scaled = static_cast<long long>(twips) * dpi;
     return static_cast<int>((scaled + kTwipsPerInch / 2) / kTwipsPerInch);
 }

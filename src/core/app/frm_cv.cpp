@@ -5,8 +5,7 @@
 
 namespace corvalis::app {
 
-std::string windowCaption()
-{
+std::string windowCaption() {
     return std::string(kInitialCaption) + " " + std::string(kVersionText);
 }
 
@@ -17,18 +16,14 @@ FrmCv::FrmCv(Ports ports, std::filesystem::path applicationFolder, link::Endpoin
       controller_(ports.view, ports.socket, ports.timer, store_, dadosAcesso_,
                   std::move(controlServer), timeout),
       remoteDesktop_(ports.view, ports.processStarter, applicationFolder),
-      web_(ports.view, ports.browser)
-{
-}
+      web_(ports.view, ports.browser) {}
 
-void FrmCv::formLoad()
-{
+void FrmCv::formLoad() {
     view_.setCaption(windowCaption());
     store_.tratarIni(true);
 }
 
-char16_t FrmCv::identInstKeyPress(char16_t code)
-{
+char16_t FrmCv::identInstKeyPress(char16_t code) {
     // Enter only moves on to Conectar; it does not click it.
     if (code == kCarriageReturn) {
         view_.setFocus(ControlId::Conectar);

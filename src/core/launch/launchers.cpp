@@ -8,26 +8,22 @@ namespace {
 
 constexpr std::string_view kZeroPort = "0";
 
-bool isSafeCharacter(char c)
-{
+bool isSafeCharacter(char c) {
     return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '.' ||
            c == '-' || c == '_' || c == ':' || c == '[' || c == ']';
 }
 
-std::string utf8Path(const std::filesystem::path& path)
-{
+std::string utf8Path(const std::filesystem::path& path) {
     const std::u8string text = path.u8string();
     return {text.begin(), text.end()};
 }
 
-std::string target(const link::DadosAcesso& dados)
-{
+std::string target(const link::DadosAcesso& dados) {
     return dados.servidor + ":" + dados.portaRdp;
 }
 
 // The two guards both buttons share: connected in this run, and the service allowed.
-bool passesGuards(app::View& view, bool conectado, std::string_view port)
-{
+bool passesGuards(app::View& view, bool conectado, std::string_view port) {
     if (!conectado) {
         view.showMessage(kNotConnectedMessage);
         return false;
@@ -39,8 +35,7 @@ bool passesGuards(app::View& view, bool conectado, std::string_view port)
     return true;
 }
 
-bool isSafeAccess(app::View& view, std::string_view servidor, std::string_view port)
-{
+bool isSafeAccess(app::View& view, std::string_view servidor, std::string_view port) {
     if (isSafeAccessValue(servidor) && isSafeAccessValue(port)) {
         return true;
     }
@@ -50,14 +45,12 @@ bool isSafeAccess(app::View& view, std::string_view servidor, std::string_view p
 
 }  // namespace
 
-bool isSafeAccessValue(std::string_view value)
-{
+bool isSafeAccessValue(std::string_view value) {
     return std::all_of(value.begin(), value.end(), isSafeCharacter);
 }
 
 RemoteDesktopCommand remoteDesktopCommand(const std::filesystem::path& applicationFolder,
-                                          const link::DadosAcesso& dados)
-{
+                                          const link::DadosAcesso& dados) {
     RemoteDesktopCommand command;
     // mstsc.exe takes its connection file quoted, so a folder with blanks stays one argument.
     command.commandLine = "mstsc.exe \"" + utf8Path(applicationFolder) + "\\" +
@@ -67,19 +60,15 @@ RemoteDesktopCommand remoteDesktopCommand(const std::filesystem::path& applicati
     return command;
 }
 
-std::string webUrl(const link::DadosAcesso& dados)
-{
+std::string webUrl(const link::DadosAcesso& dados) {
     return "http://" + dados.servidor + ":" + dados.portaWeb + "/lumo";
 }
 
 RemoteDesktopLauncher::RemoteDesktopLauncher(app::View& view, ProcessStarter& starter,
                                              std::filesystem::path applicationFolder)
-    : view_(view), starter_(starter), applicationFolder_(std::move(applicationFolder))
-{
-}
+    : view_(view), starter_(starter), applicationFolder_(std::move(applicationFolder)) {}
 
-void RemoteDesktopLauncher::sistemaClick(bool conectado, const link::DadosAcesso& dados)
-{
+void RemoteDesktopLauncher::sistemaClick(bool conectado, const link::DadosAcesso& dados) {
     if (!passesGuards(view_, conectado, dados.portaRdp) ||
         !isSafeAccess(view_, dados.servidor, dados.portaRdp)) {
         return;
@@ -91,8 +80,7 @@ void RemoteDesktopLauncher::sistemaClick(bool conectado, const link::DadosAcesso
 
 WebLauncher::WebLauncher(app::View& view, Browser& browser) : view_(view), browser_(browser) {}
 
-void WebLauncher::lumoClick(bool conectado, const link::DadosAcesso& dados)
-{
+void WebLauncher::lumoClick(bool conectado, const link::DadosAcesso& dados) {
     if (!passesGuards(view_, conectado, dados.portaWeb) ||
         !isSafeAccess(view_, dados.servidor, dados.portaWeb)) {
         return;

@@ -48,8 +48,8 @@ public:
 // and port characters may pass (ASCII letters, digits, . - _ : [ ]). Empty text is allowed.
 [[nodiscard]] bool isSafeAccessValue(std::string_view value);
 
-[[nodiscard]] RemoteDesktopCommand remoteDesktopCommand(const std::filesystem::path& applicationFolder,
-                                                        const link::DadosAcesso& dados);
+[[nodiscard]] RemoteDesktopCommand remoteDesktopCommand(
+    const std::filesystem::path& applicationFolder, const link::DadosAcesso& dados);
 [[nodiscard]] std::string webUrl(const link::DadosAcesso& dados);
 
 // Sistema: the remote-desktop button.

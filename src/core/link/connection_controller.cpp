@@ -5,8 +5,7 @@
 
 namespace corvalis::link {
 
-std::string refusalStatus(std::string_view identification)
-{
+std::string refusalStatus(std::string_view identification) {
     std::string status = "O LOGIN está incorreto. '";
     status += identification;
     status += "' não foi encontrado na tabela.";
@@ -23,12 +22,9 @@ ConnectionController::ConnectionController(app::View& view, Socket& socket, Time
       store_(store),
       dadosAcesso_(dadosAcesso),
       controlServer_(std::move(controlServer)),
-      timeout_(timeout)
-{
-}
+      timeout_(timeout) {}
 
-void ConnectionController::conectarClick()
-{
+void ConnectionController::conectarClick() {
     int etapa = 0;
     // The green light, not conectado, tells whether this click drops the access.
     if (view_.isLightVisible(app::Light::Verde)) {
@@ -47,8 +43,7 @@ void ConnectionController::conectarClick()
     }
 }
 
-void ConnectionController::startAttempt(int& etapa)
-{
+void ConnectionController::startAttempt(int& etapa) {
     etapa = 1;
     view_.setStatus(kStatusConnecting);
 
@@ -72,28 +67,24 @@ void ConnectionController::startAttempt(int& etapa)
     }
 }
 
-void ConnectionController::reportFailure(int etapa)
-{
+void ConnectionController::reportFailure(int etapa) {
     view_.showMessage(std::string(kConnectFailurePrefix) + std::to_string(etapa));
 }
 
-void ConnectionController::disconnect()
-{
+void ConnectionController::disconnect() {
     socket_.close();
     showRedLight();
     conectado_ = false;
     view_.setStatus(kStatusDisconnected);
 }
 
-void ConnectionController::timer1Timer()
-{
+void ConnectionController::timer1Timer() {
     // The timer keeps running: only a data arrival stops it.
     socket_.close();
     view_.setStatus(kStatusTimeout);
 }
 
-void ConnectionController::winsock1DataArrival()
-{
+void ConnectionController::winsock1DataArrival() {
     const std::string message = socket_.getData();
     conectado_ = false;
     timer_.stop();
@@ -117,14 +108,12 @@ void ConnectionController::winsock1DataArrival()
     }
 }
 
-void ConnectionController::showRedLight()
-{
+void ConnectionController::showRedLight() {
     view_.setLightVisible(app::Light::Verde, false);
     view_.setLightVisible(app::Light::Vermelho, true);
 }
 
-void ConnectionController::showGreenLight()
-{
+void ConnectionController::showGreenLight() {
     view_.setLightVisible(app::Light::Vermelho, false);
     view_.setLightVisible(app::Light::Verde, true);
     view_.setLightLeft(app::Light::Verde, view_.lightLeft(app::Light::Vermelho));

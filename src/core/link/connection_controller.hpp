@@ -33,7 +33,8 @@ class ConnectionController {
 public:
     ConnectionController(app::View& view, Socket& socket, Timer& timer,
                          store::IdentificationStore& store, DadosAcesso& dadosAcesso,
-                         Endpoint controlServer, std::chrono::milliseconds timeout = kDefaultTimeout);
+                         Endpoint controlServer,
+                         std::chrono::milliseconds timeout = kDefaultTimeout);
 
     void conectarClick();
     void timer1Timer();

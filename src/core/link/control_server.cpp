@@ -8,8 +8,7 @@
 namespace corvalis::link {
 namespace {
 
-std::optional<std::uint16_t> parsePort(std::string_view text)
-{
+std::optional<std::uint16_t> parsePort(std::string_view text) {
     unsigned value = 0;
     const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
     if (error != std::errc{} || end != text.data() + text.size() || value == 0 || value > 65535) {
@@ -20,8 +19,7 @@ std::optional<std::uint16_t> parsePort(std::string_view text)
 
 }  // namespace
 
-std::optional<Endpoint> parseEndpoint(std::string_view text, std::uint16_t defaultPort)
-{
+std::optional<Endpoint> parseEndpoint(std::string_view text, std::uint16_t defaultPort) {
     std::string_view host = text;
     std::string_view port;
     if (text.starts_with('[')) {
@@ -41,7 +39,8 @@ std::optional<Endpoint> parseEndpoint(std::string_view text, std::uint16_t defau
             }
         }
     } else if (const auto colon = text.find(':');
-               colon != std::string_view::npos && text.find(':', colon + 1) == std::string_view::npos) {
+               colon != std::string_view::npos &&
+               text.find(':', colon + 1) == std::string_view::npos) {
         host = text.substr(0, colon);
         port = text.substr(colon + 1);
         if (port.empty()) {
@@ -62,8 +61,7 @@ std::optional<Endpoint> parseEndpoint(std::string_view text, std::uint16_t defau
     return endpoint;
 }
 
-Endpoint controlServer(const char* overrideValue)
-{
+Endpoint controlServer(const char* overrideValue) {
     if (overrideValue != nullptr) {
         if (auto endpoint = parseEndpoint(overrideValue, kControlServerPort)) {
             return *endpoint;
@@ -72,8 +70,7 @@ Endpoint controlServer(const char* overrideValue)
     return Endpoint{std::string(CORVALIS_CONTROL_SERVER_HOST), kControlServerPort};
 }
 
-Endpoint controlServerFromEnvironment()
-{
+Endpoint controlServerFromEnvironment() {
     return controlServer(std::getenv(std::string(kControlServerVariable).c_str()));
 }
 

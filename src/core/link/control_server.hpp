@@ -17,7 +17,8 @@ inline constexpr std::string_view kControlServerVariable = "CORVALIS_CONTROL_SER
 
 // "host", "host:port", "[v6]" or "[v6]:port"; a bare IPv6 address without brackets is a host.
 // Empty optional when the text is not one of these or the port is not 1-65535.
-[[nodiscard]] std::optional<Endpoint> parseEndpoint(std::string_view text, std::uint16_t defaultPort);
+[[nodiscard]] std::optional<Endpoint> parseEndpoint(std::string_view text,
+                                                    std::uint16_t defaultPort);
 
 // The built-in control server, unless CORVALIS_CONTROL_SERVER names a valid one.
 [[nodiscard]] Endpoint controlServer(const char* overrideValue);

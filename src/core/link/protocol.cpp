@@ -12,8 +12,7 @@ constexpr std::string_view kEmptyItem = "0";
 
 enum RecordItem : std::size_t { kServidor = 0, kPortaRdp = 3, kPortaWeb = 4 };
 
-bool endsInRefusal(std::string_view message)
-{
+bool endsInRefusal(std::string_view message) {
     const std::size_t length = std::min(message.size(), kRefusalSuffix.size());
     const std::string_view tail = message.substr(message.size() - length);
     return std::equal(tail.begin(), tail.end(), kRefusalSuffix.begin(), kRefusalSuffix.end(),
@@ -27,8 +26,7 @@ struct WantedItems {
     std::optional<std::string_view> portaWeb;
 };
 
-WantedItems splitRecord(std::string_view message)
-{
+WantedItems splitRecord(std::string_view message) {
     WantedItems items;
     if (message.empty()) {
         return items;
@@ -39,10 +37,17 @@ WantedItems splitRecord(std::string_view message)
         const std::size_t end = std::min(message.find(kItemSeparator, start), message.size());
         const std::string_view item = message.substr(start, end - start);
         switch (index) {
-            case kServidor: items.servidor = item; break;
-            case kPortaRdp: items.portaRdp = item; break;
-            case kPortaWeb: items.portaWeb = item; break;
-            default: break;
+            case kServidor:
+                items.servidor = item;
+                break;
+            case kPortaRdp:
+                items.portaRdp = item;
+                break;
+            case kPortaWeb:
+                items.portaWeb = item;
+                break;
+            default:
+                break;
         }
         if (end == message.size()) {
             break;
@@ -53,8 +58,7 @@ WantedItems splitRecord(std::string_view message)
     return items;
 }
 
-void assignItem(const std::optional<std::string_view>& item, std::string& target)
-{
+void assignItem(const std::optional<std::string_view>& item, std::string& target) {
     if (item) {
         target = text::decodeCp1252(item->empty() ? kEmptyItem : *item);
     }
@@ -62,23 +66,20 @@ void assignItem(const std::optional<std::string_view>& item, std::string& target
 
 }  // namespace
 
-MessageKind classify(std::string_view message, bool socketConnected)
-{
+MessageKind classify(std::string_view message, bool socketConnected) {
     if (socketConnected && message == kGreeting) {
         return MessageKind::Greeting;
     }
     return endsInRefusal(message) ? MessageKind::Refusal : MessageKind::AccessRecord;
 }
 
-std::string request(std::string_view identificationUtf8)
-{
+std::string request(std::string_view identificationUtf8) {
     std::string bytes(kRequestPrefix);
     bytes += text::encodeCp1252(identificationUtf8);
     return bytes;
 }
 
-void tratarRegistro(std::string_view message, DadosAcesso& dados)
-{
+void tratarRegistro(std::string_view message, DadosAcesso& dados) {
     const WantedItems items = splitRecord(message);
     assignItem(items.servidor, dados.servidor);
     assignItem(items.portaRdp, dados.portaRdp);

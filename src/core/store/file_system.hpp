@@ -21,7 +21,8 @@ public:
     // Gives the file exactly these bytes without ever leaving it half written: the bytes go to a
     // temporary file in the same folder that is then renamed over the old one. Where the folder
     // refuses new files but the file itself is writable, it is rewritten in place.
-    [[nodiscard]] virtual bool replace(const std::filesystem::path& path, std::string_view bytes) = 0;
+    [[nodiscard]] virtual bool replace(const std::filesystem::path& path,
+                                       std::string_view bytes) = 0;
 };
 
 // std::filesystem and fstream; what the Linux build uses.

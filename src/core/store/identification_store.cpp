@@ -11,31 +11,25 @@ constexpr std::string_view kLineEnd = "\r\n";
 
 // The first line, up to but not including its line end (CR LF, or a lone LF or CR of a file edited
 // elsewhere).
-std::string_view firstLine(std::string_view content)
-{
+std::string_view firstLine(std::string_view content) {
     return content.substr(0, content.find_first_of("\r\n"));
 }
 
 }  // namespace
 
-std::string normaliseIdentification(std::string_view text)
-{
+std::string normaliseIdentification(std::string_view text) {
     return text::toLower(text::trimBlanks(text));
 }
 
 IdentificationStore::IdentificationStore(FileSystem& files, std::filesystem::path applicationFolder,
                                          app::View& view)
-    : files_(files), applicationFolder_(std::move(applicationFolder)), view_(view)
-{
-}
+    : files_(files), applicationFolder_(std::move(applicationFolder)), view_(view) {}
 
-std::filesystem::path IdentificationStore::filePath() const
-{
+std::filesystem::path IdentificationStore::filePath() const {
     return applicationFolder_ / kIdentificationFileName;
 }
 
-void IdentificationStore::tratarIni(bool read)
-{
+void IdentificationStore::tratarIni(bool read) {
     if (read) {
         readIntoBox();
     } else {
@@ -43,8 +37,7 @@ void IdentificationStore::tratarIni(bool read)
     }
 }
 
-void IdentificationStore::readIntoBox()
-{
+void IdentificationStore::readIntoBox() {
     const auto content = files_.readOrCreate(filePath(), kMaxFileBytesRead);
     if (!content) {
         view_.showMessage(kStoreFailureMessage);
@@ -57,8 +50,7 @@ void IdentificationStore::readIntoBox()
     view_.setIdentification(text::decodeCp1252(firstLine(*content)));
 }
 
-void IdentificationStore::writeFromBox()
-{
+void IdentificationStore::writeFromBox() {
     std::string bytes = text::encodeCp1252(normaliseIdentification(view_.identification()));
     bytes.append(kLineEnd);
     if (!files_.replace(filePath(), bytes)) {

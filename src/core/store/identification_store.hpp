@@ -10,7 +10,8 @@
 namespace corvalis::store {
 
 inline constexpr std::string_view kIdentificationFileName = "pelmark.ini";
-inline constexpr std::string_view kStoreFailureMessage = "Ocorreu erro no procedimento 'tratarIni'.";
+inline constexpr std::string_view kStoreFailureMessage =
+    "Ocorreu erro no procedimento 'tratarIni'.";
 // Only the first line is used; an identification is never anywhere near this long.
 inline constexpr std::size_t kMaxFileBytesRead = 1024 * 1024;
 
@@ -18,7 +19,8 @@ inline constexpr std::size_t kMaxFileBytesRead = 1024 * 1024;
 // program. It moves the text between that file and the identification box of the window.
 class IdentificationStore {
 public:
-    IdentificationStore(FileSystem& files, std::filesystem::path applicationFolder, app::View& view);
+    IdentificationStore(FileSystem& files, std::filesystem::path applicationFolder,
+                        app::View& view);
 
     // read = true fills the box from the file; read = false saves the box, lower case and without
     // outer blanks. Failures are reported in a message box, never to the caller.

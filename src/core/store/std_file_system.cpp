@@ -8,8 +8,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-bool writeWhole(const fs::path& path, std::string_view bytes, std::ios::openmode extra)
-{
+bool writeWhole(const fs::path& path, std::string_view bytes, std::ios::openmode extra) {
     std::ofstream out(path, std::ios::binary | std::ios::out | extra);
     if (!out) {
         return false;
@@ -19,8 +18,7 @@ bool writeWhole(const fs::path& path, std::string_view bytes, std::ios::openmode
     return static_cast<bool>(out);
 }
 
-fs::path temporaryPath(const fs::path& path)
-{
+fs::path temporaryPath(const fs::path& path) {
     fs::path temporary = path;
     temporary += ".tmp";
     return temporary;
@@ -28,8 +26,7 @@ fs::path temporaryPath(const fs::path& path)
 
 }  // namespace
 
-std::optional<std::string> StdFileSystem::readOrCreate(const fs::path& path, std::size_t maxBytes)
-{
+std::optional<std::string> StdFileSystem::readOrCreate(const fs::path& path, std::size_t maxBytes) {
     std::error_code error;
     if (!fs::exists(path, error)) {
         if (error) {
@@ -54,8 +51,7 @@ std::optional<std::string> StdFileSystem::readOrCreate(const fs::path& path, std
     return content;
 }
 
-bool StdFileSystem::replace(const fs::path& path, std::string_view bytes)
-{
+bool StdFileSystem::replace(const fs::path& path, std::string_view bytes) {
     const fs::path temporary = temporaryPath(path);
     {
         std::ofstream probe(temporary, std::ios::binary | std::ios::out | std::ios::trunc);

@@ -8,16 +8,14 @@ namespace {
 
 // Code points of bytes 0x80-0x9F; the rest of the page equals Latin-1.
 constexpr std::array<char32_t, 32> kHighControls{
-    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
-    0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0x008D, 0x017D, 0x008F,
-    0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
-    0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178,
+    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+    0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178,
 };
 
 constexpr char32_t kReplacement = U'?';
 
-char32_t toCodePoint(unsigned char byte)
-{
+char32_t toCodePoint(unsigned char byte) {
     if (byte >= 0x80 && byte <= 0x9F) {
         return kHighControls[byte - 0x80];
     }
@@ -25,8 +23,7 @@ char32_t toCodePoint(unsigned char byte)
 }
 
 // The byte for a code point, or nothing when Windows-1252 cannot hold it.
-int toByte(char32_t codePoint)
-{
+int toByte(char32_t codePoint) {
     if (codePoint < 0x80 || (codePoint >= 0xA0 && codePoint <= 0xFF)) {
         return static_cast<int>(codePoint);
     }
@@ -38,8 +35,7 @@ int toByte(char32_t codePoint)
     return -1;
 }
 
-void appendUtf8(std::string& out, char32_t cp)
-{
+void appendUtf8(std::string& out, char32_t cp) {
     if (cp < 0x80) {
         out.push_back(static_cast<char>(cp));
     } else if (cp < 0x800) {
@@ -58,8 +54,7 @@ void appendUtf8(std::string& out, char32_t cp)
 }
 
 // Reads one code point at pos and advances; malformed sequences yield kReplacement for one byte.
-char32_t nextCodePoint(std::string_view utf8, std::size_t& pos)
-{
+char32_t nextCodePoint(std::string_view utf8, std::size_t& pos) {
     const auto lead = static_cast<unsigned char>(utf8[pos]);
     std::size_t length = 0;
     char32_t cp = 0;
@@ -103,37 +98,44 @@ char32_t nextCodePoint(std::string_view utf8, std::size_t& pos)
     return cp;
 }
 
-char32_t lowerCodePoint(char32_t cp)
-{
+char32_t lowerCodePoint(char32_t cp) {
     if ((cp >= U'A' && cp <= U'Z') || (cp >= 0xC0 && cp <= 0xDE && cp != 0xD7)) {
         return cp + 0x20;
     }
     switch (cp) {
-        case 0x0160: return 0x0161;  // Š
-        case 0x0152: return 0x0153;  // Œ
-        case 0x017D: return 0x017E;  // Ž
-        case 0x0178: return 0x00FF;  // Ÿ
-        default: return cp;
+        case 0x0160:
+            return 0x0161;  // Š
+        case 0x0152:
+            return 0x0153;  // Œ
+        case 0x017D:
+            return 0x017E;  // Ž
+        case 0x0178:
+            return 0x00FF;  // Ÿ
+        default:
+            return cp;
     }
 }
 
-char32_t upperCodePoint(char32_t cp)
-{
+char32_t upperCodePoint(char32_t cp) {
     if ((cp >= U'a' && cp <= U'z') || (cp >= 0xE0 && cp <= 0xFE && cp != 0xF7)) {
         return cp - 0x20;
     }
     switch (cp) {
-        case 0x0161: return 0x0160;  // š
-        case 0x0153: return 0x0152;  // œ
-        case 0x017E: return 0x017D;  // ž
-        case 0x00FF: return 0x0178;  // ÿ
-        default: return cp;
+        case 0x0161:
+            return 0x0160;  // š
+        case 0x0153:
+            return 0x0152;  // œ
+        case 0x017E:
+            return 0x017D;  // ž
+        case 0x00FF:
+            return 0x0178;  // ÿ
+        default:
+            return cp;
     }
 }
 
 template <typename Map>
-std::string mapUtf8(std::string_view utf8, Map map)
-{
+std::string mapUtf8(std::string_view utf8, Map map) {
     std::string out;
     out.reserve(utf8.size());
     for (std::size_t pos = 0; pos < utf8.size();) {
@@ -144,8 +146,7 @@ std::string mapUtf8(std::string_view utf8, Map map)
 
 }  // namespace
 
-std::string decodeCp1252(std::string_view bytes)
-{
+std::string decodeCp1252(std::string_view bytes) {
     std::string out;
     out.reserve(bytes.size() + bytes.size() / 2);
     for (const char byte : bytes) {
@@ -154,8 +155,7 @@ std::string decodeCp1252(std::string_view bytes)
     return out;
 }
 
-std::string encodeCp1252(std::string_view utf8)
-{
+std::string encodeCp1252(std::string_view utf8) {
     std::string out;
     out.reserve(utf8.size());
     for (std::size_t pos = 0; pos < utf8.size();) {
@@ -165,21 +165,22 @@ std::string encodeCp1252(std::string_view utf8)
     return out;
 }
 
-std::string toLower(std::string_view utf8) { return mapUtf8(utf8, lowerCodePoint); }
-std::string toUpper(std::string_view utf8) { return mapUtf8(utf8, upperCodePoint); }
+std::string toLower(std::string_view utf8) {
+    return mapUtf8(utf8, lowerCodePoint);
+}
+std::string toUpper(std::string_view utf8) {
+    return mapUtf8(utf8, upperCodePoint);
+}
 
-char lowerCp1252(char byte)
-{
+char lowerCp1252(char byte) {
     return static_cast<char>(toByte(lowerCodePoint(toCodePoint(static_cast<unsigned char>(byte)))));
 }
 
-char upperCp1252(char byte)
-{
+char upperCp1252(char byte) {
     return static_cast<char>(toByte(upperCodePoint(toCodePoint(static_cast<unsigned char>(byte)))));
 }
 
-std::string_view trimBlanks(std::string_view text)
-{
+std::string_view trimBlanks(std::string_view text) {
     const auto first = text.find_first_not_of(' ');
     if (first == std::string_view::npos) {
         return {};

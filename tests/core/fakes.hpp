@@ -1,0 +1,160 @@
+#pragma once
+
+#include <chrono>
+#include <deque>
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "app/view.hpp"
+#include "launch/launchers.hpp"
+#include "link/socket.hpp"
+#include "link/timer.hpp"
+#include "store/file_system.hpp"
+
+namespace corvalis::test {
+
+// Records what the logic shows; starts as the window does: red at 1800, green hidden at 600.
+class FakeView final : public app::View {
+public:
+    void setCaption(std::string_view text) override { caption_ = text; }
+    void setStatus(std::string_view text) override { statuses_.emplace_back(text); }
+    void setLightVisible(app::Light light, bool visible) override {
+        lightEvents_.push_back(std::string(visible ? "show " : "hide ") + name(light));
+        (light == app::Light::Verde ? greenVisible_ : redVisible_) = visible;
+    }
+    bool isLightVisible(app::Light light) const override {
+        return light == app::Light::Verde ? greenVisible_ : redVisible_;
+    }
+    int lightLeft(app::Light light) const override {
+        return light == app::Light::Verde ? greenLeft_ : redLeft_;
+    }
+    void setLightLeft(app::Light light, int twips) override {
+        lightEvents_.push_back(std::string("move ") + name(light) + " " + std::to_string(twips));
+        (light == app::Light::Verde ? greenLeft_ : redLeft_) = twips;
+    }
+    std::string identification() const override { return box_; }
+    void setIdentification(std::string_view text) override { box_ = text; }
+    void setFocus(app::ControlId control) override { focus_ = control; }
+    void showMessage(std::string_view text) override { messages_.emplace_back(text); }
+
+    std::string status() const {
+        return statuses_.empty() ? std::string(app::kInitialStatus) : statuses_.back();
+    }
+
+    std::string caption_ = std::string(app::kInitialCaption);
+    std::vector<std::string> statuses_;
+    std::vector<std::string> messages_;
+    std::vector<std::string> lightEvents_;
+    std::string box_;
+    std::optional<app::ControlId> focus_;
+    bool redVisible_ = true;
+    bool greenVisible_ = false;
+    int redLeft_ = 1800;
+    int greenLeft_ = 600;
+
+private:
+    static const char* name(app::Light light) {
+        return light == app::Light::Verde ? "verde" : "vermelho";
+    }
+};
+
+// A socket whose peer is the test: it queues what "arrives" and records what the logic does.
+class FakeSocket final : public link::Socket {
+public:
+    void close() override {
+        ++closes_;
+        connected_ = false;
+        connecting_ = false;
+    }
+    void setRemoteHost(std::string_view host) override { host_ = host; }
+    void setRemotePort(std::uint16_t port) override { port_ = port; }
+    bool connect() override {
+        ++connects_;
+        connecting_ = connectStarts_;
+        return connectStarts_;
+    }
+    bool isConnected() const override { return connected_; }
+    std::string getData() override {
+        std::string data;
+        data.swap(pending_);
+        return data;
+    }
+    void sendData(std::string_view bytes) override { sent_.emplace_back(bytes); }
+
+    // The server side of the fake: the connection completes, then data arrives.
+    void accept() {
+        connecting_ = false;
+        connected_ = true;
+    }
+    void receive(std::string_view bytes) { pending_ += bytes; }
+
+    bool connectStarts_ = true;
+    bool connected_ = false;
+    bool connecting_ = false;
+    int closes_ = 0;
+    int connects_ = 0;
+    std::string host_;
+    std::uint16_t port_ = 0;
+    std::string pending_;
+    std::vector<std::string> sent_;
+};
+
+class FakeTimer final : public link::Timer {
+public:
+    void start(std::chrono::milliseconds interval) override {
+        running_ = true;
+        interval_ = interval;
+        ++starts_;
+    }
+    void stop() override { running_ = false; }
+
+    bool running_ = false;
+    std::chrono::milliseconds interval_{0};
+    int starts_ = 0;
+};
+
+// Files in memory; failures are switched on per operation.
+class FakeFileSystem final : public store::FileSystem {
+public:
+    std::optional<std::string> readOrCreate(const std::filesystem::path& path,
+                                            std::size_t maxBytes) override {
+        if (failReads_) {
+            return std::nullopt;
+        }
+        auto& content = files_[path.generic_string()];
+        return content.substr(0, maxBytes);
+    }
+    bool replace(const std::filesystem::path& path, std::string_view bytes) override {
+        ++writes_;
+        if (failWrites_) {
+            return false;
+        }
+        files_[path.generic_string()] = bytes;
+        return true;
+    }
+
+    std::map<std::string, std::string> files_;
+    bool failReads_ = false;
+    bool failWrites_ = false;
+    int writes_ = 0;
+};
+
+class RecordingProcessStarter final : public launch::ProcessStarter {
+public:
+    bool startRemoteDesktop(const launch::RemoteDesktopCommand& command) override {
+        started_.push_back(command);
+        return starts_;
+    }
+    std::vector<launch::RemoteDesktopCommand> started_;
+    bool starts_ = true;
+};
+
+class RecordingBrowser final : public launch::Browser {
+public:
+    void open(std::string_view url) override { opened_.emplace_back(url); }
+    std::vector<std::string> opened_;
+};
+
+}  // namespace corvalis::test

@@ -1,0 +1,97 @@
+#include <gtest/gtest.h>
+
+#include "link/control_server.hpp"
+#include "link/protocol.hpp"
+
+namespace corvalis::link {
+namespace {
+
+const std::string kRefusal = "N\xE3o foi localizado um registro n\xE3o cancelado.";
+
+TEST(Classify, GreetingOnlyWhileConnectedAndOnlyExactly) {
+    EXPECT_EQ(classify("Conex\xE3o_OK", true), MessageKind::Greeting);
+    EXPECT_EQ(classify("Conex\xE3o_OK", false), MessageKind::AccessRecord);
+    EXPECT_EQ(classify("conex\xE3o_ok", true), MessageKind::AccessRecord);
+    EXPECT_EQ(classify("Conex\xE3o_OK\r\n", true), MessageKind::AccessRecord);
+    EXPECT_EQ(classify("Conexao_OK", true), MessageKind::AccessRecord);
+}
+
+TEST(Classify, RefusalIsTheLastFortyFiveCharactersUpperCased) {
+    ASSERT_EQ(kRefusal.size(), 45u);
+    EXPECT_EQ(classify(kRefusal, true), MessageKind::Refusal);
+    EXPECT_EQ(classify("anything before | counts for nothing " + kRefusal, false),
+              MessageKind::Refusal);
+    // Lower case matches after upper-casing, "ã" included.
+    EXPECT_EQ(classify("n\xE3o foi localizado um registro n\xE3o cancelado.", true),
+              MessageKind::Refusal);
+    EXPECT_EQ(classify("N\xC3O FOI LOCALIZADO UM REGISTRO N\xC3O CANCELADO.", true),
+              MessageKind::Refusal);
+    // Anything after the text, even a blank or a line end, makes it a record.
+    EXPECT_EQ(classify(kRefusal + " ", true), MessageKind::AccessRecord);
+    EXPECT_EQ(classify(kRefusal + "\r\n", true), MessageKind::AccessRecord);
+    // A shorter text is compared whole.
+    EXPECT_EQ(classify(kRefusal.substr(1), true), MessageKind::AccessRecord);
+    EXPECT_EQ(classify("", true), MessageKind::AccessRecord);
+    // "a" without its tilde is another character.
+    EXPECT_EQ(classify("Nao foi localizado um registro nao cancelado.", true),
+              MessageKind::AccessRecord);
+}
+
+TEST(Request, PrefixPlusIdentificationInWindows1252NothingAppended) {
+    EXPECT_EQ(request("acme"), "PEL_acme");
+    EXPECT_EQ(request(""), "PEL_");
+    EXPECT_EQ(request("ação"), "PEL_a\xE7\xE3o");
+    EXPECT_EQ(request("日本"), "PEL_??");
+}
+
+DadosAcesso parsed(std::string_view reply, DadosAcesso before = {}) {
+    tratarRegistro(reply, before);
+    return before;
+}
+
+TEST(TratarRegistro, ReadsItemsZeroThreeAndFour) {
+    EXPECT_EQ(parsed("10.0.0.7|a|b|3390|8080|c|d|e|f"), (DadosAcesso{"10.0.0.7", "3390", "8080"}));
+    EXPECT_EQ(parsed("h|1|2|3|4|5|6|7|8|9|10|11"), (DadosAcesso{"h", "3", "4"}));
+}
+
+TEST(TratarRegistro, EmptyItemsStandForZero) {
+    EXPECT_EQ(parsed("a||b|c|"), (DadosAcesso{"a", "c", "0"}));
+    EXPECT_EQ(parsed("|x|y||"), (DadosAcesso{"0", "0", "0"}));
+    EXPECT_EQ(parsed("|"), (DadosAcesso{"0", "", ""}));
+}
+
+TEST(TratarRegistro, MissingItemsKeepWhatTheyHeld) {
+    EXPECT_EQ(parsed("onlyhost"), (DadosAcesso{"onlyhost", "", ""}));
+    const DadosAcesso first{"10.0.0.7", "3390", "8080"};
+    EXPECT_EQ(parsed("10.0.0.9|x|y|4000", first), (DadosAcesso{"10.0.0.9", "4000", "8080"}));
+    EXPECT_EQ(parsed("", first), first);
+}
+
+TEST(TratarRegistro, ItemsAreDecodedFromWindows1252) {
+    EXPECT_EQ(parsed("s\xE3o|a|b|\x80|\xFF").servidor, "são");
+    EXPECT_EQ(parsed("s\xE3o|a|b|\x80|\xFF").portaRdp, "€");
+    EXPECT_EQ(parsed("s\xE3o|a|b|\x80|\xFF").portaWeb, "ÿ");
+}
+
+TEST(ControlServer, EndpointOverrideForms) {
+    EXPECT_EQ(parseEndpoint("example.test", 20404), (Endpoint{"example.test", 20404}));
+    EXPECT_EQ(parseEndpoint("127.0.0.1:4000", 20404), (Endpoint{"127.0.0.1", 4000}));
+    EXPECT_EQ(parseEndpoint("[::1]:4000", 20404), (Endpoint{"::1", 4000}));
+    EXPECT_EQ(parseEndpoint("[::1]", 20404), (Endpoint{"::1", 20404}));
+    EXPECT_EQ(parseEndpoint("::1", 20404), (Endpoint{"::1", 20404}));
+    for (const char* bad : {"", ":4000", "host:", "host:0", "host:65536", "host:12x", "[::1",
+                            "[::1]x", "two words"}) {
+        EXPECT_EQ(parseEndpoint(bad, 20404), std::nullopt) << bad;
+    }
+}
+
+TEST(ControlServer, InvalidOverrideFallsBackToTheBuiltInServer) {
+    const Endpoint builtIn = controlServer(nullptr);
+    EXPECT_EQ(builtIn.port, 20404);
+    EXPECT_FALSE(builtIn.host.empty());
+    EXPECT_EQ(controlServer("host:99999"), builtIn);
+    EXPECT_EQ(controlServer("127.0.0.1:5000"), (Endpoint{"127.0.0.1", 5000}));
+}
+
+}  // namespace
+}  // namespace corvalis::link
