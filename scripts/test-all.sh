@@ -41,5 +41,5 @@ run_build build/native -DCMAKE_BUILD_TYPE=RelWithDebInfo
 run_build build/asan -DCMAKE_BUILD_TYPE=Debug -DCORVALIS_SANITIZE=ON
 run_build build/mingw -DCMAKE_BUILD_TYPE=MinSizeRel -DCMAKE_TOOLCHAIN_FILE="$PWD/cmake/mingw-w64-x86_64.cmake"
 
-echo "all builds: ${passed} passed, ${failed} failed"
+echo "total: ${passed} passed, ${failed} failed"
 exit "${status}"
