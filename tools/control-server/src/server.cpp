@@ -249,7 +249,7 @@ void ControlServer::accept_next() {
             accept_next();
             return;
         }
-        if (open_connections_.size() > settings_.max_connections) {
+        if (open_connections_.size() >= settings_.max_connections) {
             std::error_code ignored;
             const auto peer = socket.remote_endpoint(ignored);
             log_line(describe(peer) + " - over-limit");
