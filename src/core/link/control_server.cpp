@@ -3,6 +3,7 @@
 #include <charconv>
 #include <cstdlib>
 
+#include "link/built_in_server.hpp"
 #include "link/protocol.hpp"
 
 namespace corvalis::link {
@@ -67,7 +68,7 @@ Endpoint controlServer(const char* overrideValue) {
             return *endpoint;
         }
     }
-    return Endpoint{std::string(CORVALIS_CONTROL_SERVER_HOST), kControlServerPort};
+    return Endpoint{std::string(kBuiltInControlServerHost), kControlServerPort};
 }
 
 Endpoint controlServerFromEnvironment() {
