@@ -57,8 +57,8 @@ TEST_F(LauncherTest, RemoteDesktopCommandLineAndFreeRdpArguments) {
 }
 
 TEST_F(LauncherTest, WindowsFolderWithBlanksStaysInsideTheQuotes) {
-    const RemoteDesktopCommand command =
-        remoteDesktopCommand("C:\\Apps\\Client Área", {"10.0.0.7", "3390", "8080"});
+    const RemoteDesktopCommand command = remoteDesktopCommand(
+        std::filesystem::path(u8"C:\\Apps\\Client Área"), {"10.0.0.7", "3390", "8080"});
     EXPECT_EQ(command.commandLine,
               "mstsc.exe \"C:\\Apps\\Client Área\\Tol-Cloud.rdp\" /V:10.0.0.7:3390");
 }
