@@ -1,0 +1,269 @@
+#include "main_window.hpp"
+
+#include <QCloseEvent>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPalette>
+#include <QPixmap>
+#include <QPushButton>
+#include <QScreen>
+#include <utility>
+
+#include "qt_text.hpp"
+#include "window_font.hpp"
+
+namespace corvalis::qt {
+namespace {
+
+using app::twipsToPixels;
+
+QRect pixelGeometry(const app::ControlSpec& spec) {
+    return {twipsToPixels(spec.left), twipsToPixels(spec.top), twipsToPixels(spec.width),
+            twipsToPixels(spec.height)};
+}
+
+QColor toQColor(app::Rgb rgb) {
+    return {rgb.red, rgb.green, rgb.blue};
+}
+
+QString artworkResource(app::Artwork artwork) {
+    switch (artwork) {
+        case app::Artwork::Logo:
+            return QStringLiteral(":/corvalis/logo.jpg");
+        case app::Artwork::LightRed:
+            return QStringLiteral(":/corvalis/sinal_vermelho.bmp");
+        case app::Artwork::LightGreen:
+            return QStringLiteral(":/corvalis/sinal_verde.bmp");
+        case app::Artwork::None:
+            break;
+    }
+    return {};
+}
+
+// Labels draw their text at the top of their box, as the original window did.
+Qt::Alignment labelAlignment(app::Alignment alignment) {
+    return Qt::AlignTop | (alignment == app::Alignment::Center ? Qt::AlignHCenter : Qt::AlignLeft);
+}
+
+QLabel* createPicture(const app::ControlSpec& spec, QWidget* parent) {
+    auto* picture = new QLabel(parent);
+    // At natural size, never stretched to its box.
+    picture->setPixmap(QPixmap(artworkResource(spec.artwork)));
+    picture->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    return picture;
+}
+
+QLabel* createLabel(const app::ControlSpec& spec, QWidget* parent) {
+    auto* label = new QLabel(parent);
+    // A status text can carry a typed identification: it must never be read as markup.
+    label->setTextFormat(Qt::PlainText);
+    label->setText(toQString(spec.text));
+    label->setAlignment(labelAlignment(spec.alignment));
+    return label;
+}
+
+QWidget* createControl(const app::ControlSpec& spec, QWidget* parent) {
+    switch (spec.kind) {
+        case app::ControlKind::Picture:
+            return createPicture(spec, parent);
+        case app::ControlKind::Label:
+            return createLabel(spec, parent);
+        case app::ControlKind::TextBox:
+            return new QLineEdit(toQString(spec.text), parent);
+        case app::ControlKind::Button:
+            return new QPushButton(toQString(spec.text), parent);
+    }
+    return nullptr;
+}
+
+QPalette::ColorRole foregroundRole(app::ControlKind kind) {
+    switch (kind) {
+        case app::ControlKind::TextBox:
+            return QPalette::Text;
+        case app::ControlKind::Button:
+            return QPalette::ButtonText;
+        case app::ControlKind::Picture:
+        case app::ControlKind::Label:
+            break;
+    }
+    return QPalette::WindowText;
+}
+
+void applyColours(const app::ControlSpec& spec, QWidget& widget) {
+    QPalette palette = widget.palette();
+    if (spec.foreground) {
+        palette.setColor(foregroundRole(spec.kind), toQColor(*spec.foreground));
+    }
+    if (spec.background) {
+        palette.setColor(QPalette::Window, toQColor(*spec.background));
+        widget.setAutoFillBackground(true);
+    }
+    widget.setPalette(palette);
+}
+
+}  // namespace
+
+MainWindow::MainWindow(std::filesystem::path applicationFolder, link::Endpoint controlServer,
+                       std::chrono::milliseconds timeout)
+    : QWidget(nullptr, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                           Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint),
+      frmCv_(app::Ports{*this, winsock1_, timer1_, files_, remoteDesktop_, browser_},
+             std::move(applicationFolder), std::move(controlServer), timeout) {
+    setObjectName(QStringLiteral("frmCV"));
+    setWindowTitle(toQString(app::kInitialCaption));
+    setWindowIcon(QIcon(QStringLiteral(":/corvalis/icon.png")));
+    setFixedSize(twipsToPixels(app::kClientWidth), twipsToPixels(app::kClientHeight));
+    setFont(windowFont());
+    createControls();
+    connectEvents();
+}
+
+void MainWindow::createControls() {
+    for (const app::ControlSpec& spec : app::kControls) {
+        QWidget* widget = createControl(spec, this);
+        widget->setObjectName(toQString(spec.name));
+        widget->setGeometry(pixelGeometry(spec));
+        widget->setAccessibleName(toQString(spec.accessibleName));
+        applyColours(spec, *widget);
+        widget->setVisible(spec.visible);
+        controls_[spec.id] = widget;
+    }
+    identInst_ = static_cast<QLineEdit*>(controls_.at(app::ControlId::IdentInst));
+    aviso_ = static_cast<QLabel*>(controls_.at(app::ControlId::Aviso));
+    conectar_ = static_cast<QPushButton*>(controls_.at(app::ControlId::Conectar));
+    sistema_ = static_cast<QPushButton*>(controls_.at(app::ControlId::Sistema));
+    lumo_ = static_cast<QPushButton*>(controls_.at(app::ControlId::Lumo));
+    cbutton3_ = static_cast<QPushButton*>(controls_.at(app::ControlId::cbutton3));
+    sinalVermelho_ = {static_cast<QLabel*>(controls_.at(app::ControlId::sinalVermelho)),
+                      app::control(app::ControlId::sinalVermelho).left};
+    sinalVerde_ = {static_cast<QLabel*>(controls_.at(app::ControlId::sinalVerde)),
+                   app::control(app::ControlId::sinalVerde).left};
+
+    const std::vector<app::ControlId> order = app::focusOrder();
+    for (std::size_t i = 1; i < order.size(); ++i) {
+        QWidget::setTabOrder(controls_.at(order[i - 1]), controls_.at(order[i]));
+    }
+}
+
+void MainWindow::connectEvents() {
+    identInst_->installEventFilter(this);
+    connect(conectar_, &QPushButton::clicked, this, &MainWindow::onConectarClicked);
+    connect(sistema_, &QPushButton::clicked, this, &MainWindow::onSistemaClicked);
+    connect(lumo_, &QPushButton::clicked, this, &MainWindow::onLumoClicked);
+    connect(cbutton3_, &QPushButton::clicked, this, &QWidget::close);
+    connect(&timer1_, &EventTimer::timeout, this, &MainWindow::onTimer1Timer);
+    connect(&winsock1_, &TcpSocket::dataArrival, this, &MainWindow::onWinsock1DataArrival);
+}
+
+void MainWindow::start() {
+    frmCv_.formLoad();
+    centreOnScreen();
+    show();
+    controls_.at(app::focusOrder().front())->setFocus(Qt::OtherFocusReason);
+}
+
+void MainWindow::centreOnScreen() {
+    const QRect available = screen()->availableGeometry();
+    move(available.center() - rect().center());
+}
+
+bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == identInst_ && event->type() == QEvent::KeyPress) {
+        const int key = static_cast<QKeyEvent*>(event)->key();
+        if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+            // The key still reaches the box afterwards; the handler never changes it.
+            static_cast<void>(frmCv_.identInstKeyPress(app::kCarriageReturn));
+        }
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+void MainWindow::closeEvent(QCloseEvent* event) {
+    // The program ends with its window: nothing is saved, and no time-out or data arrival may be
+    // handled once it is gone.
+    timer1_.stop();
+    winsock1_.close();
+    event->accept();
+}
+
+void MainWindow::onConectarClicked() {
+    frmCv_.conectarClick();
+}
+
+void MainWindow::onSistemaClicked() {
+    frmCv_.sistemaClick();
+}
+
+void MainWindow::onLumoClicked() {
+    frmCv_.lumoClick();
+}
+
+void MainWindow::onTimer1Timer() {
+    frmCv_.timer1Timer();
+}
+
+void MainWindow::onWinsock1DataArrival() {
+    frmCv_.winsock1DataArrival();
+}
+
+MainWindow::LightPicture& MainWindow::lightPicture(app::Light light) {
+    return light == app::Light::Verde ? sinalVerde_ : sinalVermelho_;
+}
+
+const MainWindow::LightPicture& MainWindow::lightPicture(app::Light light) const {
+    return light == app::Light::Verde ? sinalVerde_ : sinalVermelho_;
+}
+
+void MainWindow::setCaption(std::string_view text) {
+    setWindowTitle(toQString(text));
+}
+
+void MainWindow::setStatus(std::string_view text) {
+    aviso_->setText(toQString(text));
+}
+
+void MainWindow::setLightVisible(app::Light light, bool visible) {
+    lightPicture(light).picture->setVisible(visible);
+}
+
+bool MainWindow::isLightVisible(app::Light light) const {
+    // Asked of the picture itself, so the answer holds before the window is first shown.
+    return !lightPicture(light).picture->isHidden();
+}
+
+int MainWindow::lightLeft(app::Light light) const {
+    return lightPicture(light).leftTwips;
+}
+
+void MainWindow::setLightLeft(app::Light light, int twips) {
+    LightPicture& picture = lightPicture(light);
+    picture.leftTwips = twips;
+    picture.picture->move(twipsToPixels(twips), picture.picture->y());
+}
+
+std::string MainWindow::identification() const {
+    return identInst_->text().toStdString();
+}
+
+void MainWindow::setIdentification(std::string_view text) {
+    identInst_->setText(toQString(text));
+}
+
+void MainWindow::setFocus(app::ControlId control) {
+    controls_.at(control)->setFocus(Qt::OtherFocusReason);
+}
+
+void MainWindow::showMessage(std::string_view text) {
+    QMessageBox box(this);
+    box.setWindowTitle(toQString(app::kApplicationTitle));
+    box.setTextFormat(Qt::PlainText);
+    box.setText(toQString(text));
+    box.setIcon(QMessageBox::NoIcon);
+    box.setStandardButtons(QMessageBox::Ok);
+    box.setWindowModality(Qt::ApplicationModal);
+    box.exec();
+}
+
+}  // namespace corvalis::qt

@@ -1,0 +1,87 @@
+#pragma once
+
+#include <QWidget>
+#include <chrono>
+#include <filesystem>
+#include <map>
+
+#include "app/frm_cv.hpp"
+#include "desktop_browser.hpp"
+#include "event_timer.hpp"
+#include "link/control_server.hpp"
+#include "remote_desktop.hpp"
+#include "store/file_system.hpp"
+#include "tcp_socket.hpp"
+
+class QLabel;
+class QLineEdit;
+class QPushButton;
+
+namespace corvalis::qt {
+
+// frmCV: the one window, drawn from the core's control table. Its slots only pass events on to
+// FrmCv; everything the logic does to the window comes back through app::View.
+class MainWindow final : public QWidget, private app::View {
+    Q_OBJECT
+
+public:
+    MainWindow(std::filesystem::path applicationFolder, link::Endpoint controlServer,
+               std::chrono::milliseconds timeout = link::kDefaultTimeout);
+
+    // Window load (which may show a message box first), then the window shown centred with the
+    // focus on cbutton3.
+    void start();
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+
+private slots:
+    void onConectarClicked();
+    void onSistemaClicked();
+    void onLumoClicked();
+    void onTimer1Timer();
+    void onWinsock1DataArrival();
+
+private:
+    struct LightPicture {
+        QLabel* picture = nullptr;
+        int leftTwips = 0;
+    };
+
+    void createControls();
+    void connectEvents();
+    void centreOnScreen();
+    LightPicture& lightPicture(app::Light light);
+    const LightPicture& lightPicture(app::Light light) const;
+
+    void setCaption(std::string_view text) override;
+    void setStatus(std::string_view text) override;
+    void setLightVisible(app::Light light, bool visible) override;
+    [[nodiscard]] bool isLightVisible(app::Light light) const override;
+    [[nodiscard]] int lightLeft(app::Light light) const override;
+    void setLightLeft(app::Light light, int twips) override;
+    [[nodiscard]] std::string identification() const override;
+    void setIdentification(std::string_view text) override;
+    void setFocus(app::ControlId control) override;
+    void showMessage(std::string_view text) override;
+
+    std::map<app::ControlId, QWidget*> controls_;
+    QLineEdit* identInst_ = nullptr;
+    QLabel* aviso_ = nullptr;
+    QPushButton* conectar_ = nullptr;
+    QPushButton* sistema_ = nullptr;
+    QPushButton* lumo_ = nullptr;
+    QPushButton* cbutton3_ = nullptr;
+    LightPicture sinalVermelho_;
+    LightPicture sinalVerde_;
+
+    TcpSocket winsock1_;
+    EventTimer timer1_;
+    store::StdFileSystem files_;
+    RemoteDesktopStarter remoteDesktop_;
+    DesktopBrowser browser_;
+    app::FrmCv frmCv_;
+};
+
+}  // namespace corvalis::qt

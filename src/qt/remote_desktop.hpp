@@ -1,0 +1,13 @@
+#pragma once
+
+#include "launch/launchers.hpp"
+
+namespace corvalis::qt {
+
+// Starts the platform's remote-desktop client detached: FreeRDP on Linux, mstsc.exe on Windows.
+class RemoteDesktopStarter final : public launch::ProcessStarter {
+public:
+    [[nodiscard]] bool startRemoteDesktop(const launch::RemoteDesktopCommand& command) override;
+};
+
+}  // namespace corvalis::qt
