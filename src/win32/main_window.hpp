@@ -1,0 +1,102 @@
+#pragma once
+
+#include <windows.h>
+
+#include <array>
+#include <chrono>
+#include <filesystem>
+#include <memory>
+
+#include "app/frm_cv.hpp"
+#include "artwork.hpp"
+#include "base_window.hpp"
+#include "handles.hpp"
+#include "win32_file_system.hpp"
+#include "win32_launchers.hpp"
+#include "window_timer.hpp"
+#include "winsock_socket.hpp"
+
+namespace corvalis::win32 {
+
+struct MainWindowOptions {
+    std::filesystem::path applicationFolder;
+    link::Endpoint controlServer;
+    std::chrono::milliseconds timeout = link::kDefaultTimeout;
+};
+
+inline constexpr int kFirstControlId = 100;  // clear of IDOK and IDCANCEL
+
+// frmCV: the one window, its controls drawn from the control table, and the adapters through
+// which the model reaches Winsock, the timer, the file and the shell.
+class MainWindow final : public BaseWindow<MainWindow>, private app::View {
+public:
+    explicit MainWindow(MainWindowOptions options);
+    MainWindow(const MainWindow&) = delete;
+    MainWindow& operator=(const MainWindow&) = delete;
+    ~MainWindow() override;
+
+    // Creates the window hidden, runs its load step, then shows it with the focus on cbutton3.
+    [[nodiscard]] bool create(int showCommand);
+
+    [[nodiscard]] HWND control(app::ControlId id) const;
+    [[nodiscard]] int dpi() const { return dpi_; }
+
+    LRESULT handleMessage(UINT message, WPARAM wParam, LPARAM lParam);
+
+private:
+    friend class BaseWindow<MainWindow>;
+
+    // app::View
+    void setCaption(std::string_view text) override;
+    void setStatus(std::string_view text) override;
+    void setLightVisible(app::Light light, bool visible) override;
+    [[nodiscard]] bool isLightVisible(app::Light light) const override;
+    [[nodiscard]] int lightLeft(app::Light light) const override;
+    void setLightLeft(app::Light light, int twips) override;
+    [[nodiscard]] std::string identification() const override;
+    void setIdentification(std::string_view text) override;
+    void setFocus(app::ControlId control) override;
+    void showMessage(std::string_view text) override;
+
+    LRESULT onCreate();
+    void onCommand(int id, int notification);
+    LRESULT onStaticColour(HDC dc, HWND control);
+    LRESULT onEditColour(HDC dc);
+    void onDrawItem(const DRAWITEMSTRUCT& item);
+    void onTimer(UINT_PTR id);
+    void onSocket(WPARAM socket, LPARAM event);
+    void onResolved(WPARAM attempt, LPARAM addresses);
+    void onDpiChanged(int dpi, const RECT& suggested);
+    void onActivate(WORD state);
+    void onDestroy();
+
+    static LRESULT CALLBACK identInstProcedure(HWND edit, UINT message, WPARAM wParam,
+                                               LPARAM lParam, UINT_PTR subclassId, DWORD_PTR self);
+    LRESULT onIdentInstGetDlgCode(HWND edit, WPARAM key, LPARAM message);
+    LRESULT onIdentInstChar(HWND edit, WPARAM code, LPARAM flags);
+
+    void createControls();
+    void arrangeFocusOrder();
+    void applyLayout();
+    void resizeAndCentre();
+    [[nodiscard]] int pixels(int twips) const;
+    [[nodiscard]] std::size_t indexOf(HWND control) const;
+
+    MainWindowOptions options_;
+    HINSTANCE instance_;
+    Artwork artwork_;
+    int dpi_;
+    UniqueFont font_;
+    std::array<HWND, app::kControls.size()> controls_{};
+    std::array<UniqueBrush, app::kControls.size()> backgrounds_;
+    std::array<int, app::kControls.size()> leftTwips_{};
+    HWND focusBeforeDeactivation_ = nullptr;
+    Win32FileSystem files_;
+    Win32ProcessStarter processStarter_;
+    std::unique_ptr<WinsockSocket> socket_;
+    std::unique_ptr<WindowTimer> timer_;
+    std::unique_ptr<ShellBrowser> browser_;
+    std::unique_ptr<app::FrmCv> frm_;
+};
+
+}  // namespace corvalis::win32

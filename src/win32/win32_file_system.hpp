@@ -1,0 +1,15 @@
+#pragma once
+
+#include "store/file_system.hpp"
+
+namespace corvalis::win32 {
+
+// The identification file through the wide file APIs, so any folder name works.
+class Win32FileSystem final : public store::FileSystem {
+public:
+    [[nodiscard]] std::optional<std::string> readOrCreate(const std::filesystem::path& path,
+                                                          std::size_t maxBytes) override;
+    [[nodiscard]] bool replace(const std::filesystem::path& path, std::string_view bytes) override;
+};
+
+}  // namespace corvalis::win32

@@ -1,0 +1,25 @@
+#pragma once
+
+#include <windows.h>
+
+#include "launch/launchers.hpp"
+
+namespace corvalis::win32 {
+
+// mstsc.exe through CreateProcessW on the exact command line; the process is not waited for.
+class Win32ProcessStarter final : public launch::ProcessStarter {
+public:
+    [[nodiscard]] bool startRemoteDesktop(const launch::RemoteDesktopCommand& command) override;
+};
+
+// The shell's "open" on the URL, owned by the main window.
+class ShellBrowser final : public launch::Browser {
+public:
+    explicit ShellBrowser(HWND owner) : owner_(owner) {}
+    void open(std::string_view url) override;
+
+private:
+    HWND owner_;
+};
+
+}  // namespace corvalis::win32
