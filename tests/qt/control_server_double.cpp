@@ -6,11 +6,12 @@ namespace corvalis::qt::testing {
 
 ControlServerDouble::ControlServerDouble() {
     server_.listen(QHostAddress::LocalHost, 0);
+    port_ = server_.serverPort();
     connect(&server_, &QTcpServer::newConnection, this, &ControlServerDouble::accept);
 }
 
 link::Endpoint ControlServerDouble::endpoint() const {
-    return {"127.0.0.1", server_.serverPort()};
+    return {"127.0.0.1", port_};
 }
 
 void ControlServerDouble::accept() {

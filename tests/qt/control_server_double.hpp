@@ -28,6 +28,8 @@ public:
     void setOnConnect(OnConnect behaviour) { onConnect_ = behaviour; }
     void setGreeting(const QByteArray& bytes) { greeting_ = bytes; }
     void setReply(const QByteArray& bytes) { reply_ = bytes; }
+    // Later connections to the port are refused.
+    void stopListening() { server_.close(); }
     // Greets a connection that was left waiting.
     void greet(int connection);
 
@@ -47,6 +49,7 @@ private:
     void receive(int connection);
 
     QTcpServer server_;
+    quint16 port_ = 0;
     OnConnect onConnect_ = OnConnect::Greet;
     QByteArray greeting_ = kGreeting;
     QByteArray reply_;

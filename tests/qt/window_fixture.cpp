@@ -1,5 +1,6 @@
 #include "window_fixture.hpp"
 
+#include <QDir>
 #include <QFile>
 #include <QTest>
 
@@ -17,8 +18,24 @@ void writeFile(const QString& path, const QByteArray& bytes) {
     }
 }
 
+void typeText(QWidget* widget, const QString& text) {
+    for (const QChar character : text) {
+        // QTest knows keys for Latin-1 only; other characters arrive as text, as from an input
+        // method.
+        if (character.unicode() < 0x80) {
+            QTest::keyClick(widget, character.toLatin1());
+        } else {
+            QTest::sendKeyEvent(QTest::Click, widget, Qt::Key_unknown, QString(character),
+                                Qt::NoModifier);
+        }
+    }
+}
+
 WindowFixture::WindowFixture(std::chrono::milliseconds timeout)
-    : timeout_(timeout), applicationFolder_(folder_.path()) {}
+    : timeout_(timeout),
+      // A blank in the folder's name, as in many a Windows program folder.
+      folder_(QDir::tempPath() + QStringLiteral("/corvalis pasta-XXXXXX")),
+      applicationFolder_(folder_.path()) {}
 
 void WindowFixture::open() {
     window_ = std::make_unique<MainWindow>(
@@ -44,7 +61,7 @@ QString WindowFixture::status() const {
 
 void WindowFixture::connectAs(const QString& identification) {
     identInst()->clear();
-    QTest::keyClicks(identInst(), identification);
+    typeText(identInst(), identification);
     QTest::mouseClick(button("Conectar"), Qt::LeftButton);
 }
 

@@ -26,6 +26,8 @@ inline constexpr QPoint kGreenLightStartPosition{40, 181};
 
 [[nodiscard]] QByteArray readFile(const QString& path);
 void writeFile(const QString& path, const QByteArray& bytes);
+// Types into the widget one key at a time.
+void typeText(QWidget* widget, const QString& text);
 
 // The real window in a temporary application folder, talking to a control server double, with
 // every message box noted and answered.
