@@ -137,13 +137,17 @@ TEST_F(ControlServerTest, RefusesAndClosesARequestOverOneKibibyte) {
     EXPECT_EQ(exchange(port(), longest_allowed), refusal_tail);
     EXPECT_TRUE(server_->wait_for_log("xxx...\" unknown"));
 
-    TestClient client(port());
-    ASSERT_EQ(client.read(greeting_bytes.size()), greeting_bytes);
-    client.send(longest_allowed + "x");
-    const auto reply = client.read_until_closed();
-    EXPECT_EQ(reply.bytes, refusal_tail);
-    EXPECT_TRUE(reply.closed_by_server);
-    EXPECT_TRUE(server_->wait_for_log("xxx...\" oversize"));
+    // One byte too many, and far too many: the refusal must still arrive whole, not be lost
+    // to a reset when the server closes on unread bytes.
+    for (const std::size_t excess : {std::size_t{1}, std::size_t{64 * 1024}}) {
+        TestClient client(port());
+        ASSERT_EQ(client.read(greeting_bytes.size()), greeting_bytes);
+        client.send(longest_allowed + std::string(excess, 'x'));
+        const auto reply = client.read_until_closed();
+        EXPECT_EQ(reply.bytes, refusal_tail) << excess;
+        EXPECT_TRUE(reply.closed_by_server) << excess;
+    }
+    EXPECT_TRUE(server_->wait_for_log("xxx...\" oversize", 2));
 
     EXPECT_EQ(exchange(port(), "PEL_beta"), beta_record) << "others are still served";
 }
