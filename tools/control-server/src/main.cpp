@@ -1,6 +1,7 @@
 #include <sys/resource.h>
 
 #include <asio.hpp>
+#include <csignal>
 #include <cstdio>
 #include <exception>
 #include <string>
@@ -60,13 +61,13 @@ int main(int argc, char** argv) {
              std::to_string(load.table->cancelled_count()) + " cancelled");
 
     raise_descriptor_limit(settings.max_connections);
+    // A vanished reader of the log must not take the service down with it.
+    std::signal(SIGPIPE, SIG_IGN);
     try {
         asio::io_context io(1);
         ControlServer server(io, settings, std::move(load.table));
         server.start();
-        const auto endpoint = server.local_endpoint();
-        log_line("listening on " + endpoint.address().to_string() + ":" +
-                 std::to_string(endpoint.port()));
+        log_line("listening on " + endpoint_text(server.local_endpoint()));
         io.run();
     } catch (const std::exception& failure) {
         log_line(std::string("cannot serve: ") + failure.what());

@@ -33,7 +33,7 @@ ParsedOptions parse_options(const std::vector<std::string>& arguments) {
         parsed.error = std::move(message);
         return parsed;
     };
-    constexpr long long longest_wait_ms = 24LL * 60 * 60 * 1000;
+    constexpr std::chrono::milliseconds longest_wait = std::chrono::hours{24};
 
     for (std::size_t index = 0; index < arguments.size(); ++index) {
         const std::string& option = arguments[index];
@@ -56,10 +56,11 @@ ParsedOptions parse_options(const std::vector<std::string>& arguments) {
         } else if (option == "--table") {
             settings.table_file = value;
         } else if (option == "--idle-timeout" || option == "--request-pause") {
-            const auto milliseconds = parse_number<long long>(value, 1, longest_wait_ms);
+            const auto milliseconds =
+                parse_number<std::chrono::milliseconds::rep>(value, 1, longest_wait.count());
             if (!milliseconds)
                 return fail(option + " needs a number of milliseconds from 1 to " +
-                            std::to_string(longest_wait_ms));
+                            std::to_string(longest_wait.count()));
             (option == "--idle-timeout" ? settings.idle_timeout : settings.request_pause) =
                 std::chrono::milliseconds{*milliseconds};
         } else if (option == "--max-connections") {

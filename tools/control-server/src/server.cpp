@@ -15,12 +15,6 @@ namespace {
 // When the process runs out of descriptors, accepting again at once would spin.
 constexpr std::chrono::milliseconds accept_retry_delay{100};
 
-std::string describe(const asio::ip::tcp::endpoint& peer) {
-    const auto address = peer.address();
-    if (address.is_v6()) return "[" + address.to_string() + "]:" + std::to_string(peer.port());
-    return address.to_string() + ":" + std::to_string(peer.port());
-}
-
 bool is_descriptor_shortage(const std::error_code& error) {
     return error == asio::error::no_descriptors || error == asio::error::no_buffer_space ||
            error == asio::error::no_memory || error == std::errc::too_many_files_open_in_system;
@@ -185,7 +179,7 @@ private:
     }
 
     void log_outcome(std::string_view outcome) {
-        std::string text = describe(peer_);
+        std::string text = endpoint_text(peer_);
         if (received_size_ >= request_prefix.size() && received().starts_with(request_prefix)) {
             text += " \"";
             text += sanitise_for_log(identification());
@@ -211,6 +205,13 @@ private:
     bool peer_closed_ = false;
     bool closed_ = false;
 };
+
+std::string endpoint_text(const asio::ip::tcp::endpoint& endpoint) {
+    const auto address = endpoint.address();
+    const auto port = std::to_string(endpoint.port());
+    if (address.is_v6()) return "[" + address.to_string() + "]:" + port;
+    return address.to_string() + ":" + port;
+}
 
 TableLoad load_table_reporting_problems(const std::filesystem::path& file) {
     auto load = load_access_table(file);
@@ -252,7 +253,7 @@ void ControlServer::accept_next() {
         if (open_connections_.size() >= settings_.max_connections) {
             std::error_code ignored;
             const auto peer = socket.remote_endpoint(ignored);
-            log_line(describe(peer) + " - over-limit");
+            log_line(endpoint_text(peer) + " - over-limit");
             socket.close(ignored);
         } else {
             std::make_shared<Connection>(*this, std::move(socket))->start();

@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <filesystem>
 #include <memory>
+#include <string>
 #include <unordered_set>
 
 #include "access_table.hpp"
@@ -25,6 +26,9 @@ struct ServerSettings {
 
 class Connection;
 
+// "127.0.0.1:20404", "[::1]:20404".
+std::string endpoint_text(const asio::ip::tcp::endpoint& endpoint);
+
 // Loads the table and logs every skipped line.
 TableLoad load_table_reporting_problems(const std::filesystem::path& file);
 
@@ -42,9 +46,6 @@ public:
     void reload_table();
     // Closes the listener and every open connection; run() then returns.
     void stop();
-
-    const ServerSettings& settings() const { return settings_; }
-    std::shared_ptr<const AccessTable> table() const { return table_; }
 
 private:
     friend class Connection;
