@@ -1,14 +1,14 @@
 #!/usr/bin/env bash
 # Builds (if needed) and runs the control-server benchmark on loopback, with nginx serving a tiny
 # page with "Connection: close" under the same load as the yardstick. Prints the figures.
-#   BENCH_BUILD_DIR   build folder (default build-bench)
+#   BENCH_BUILD_DIR   build folder (default build-bench/server)
 #   BENCH_DURATION_MS length of each exchange run (default 5000)
 #   BENCH_CLIENTS     concurrent clients (default 64)
 #   BENCH_IDLE        idle connections to hold (default 10000)
 set -euo pipefail
 cd "$(dirname "$0")/../.."
 
-build_dir=${BENCH_BUILD_DIR:-build-bench}
+build_dir=${BENCH_BUILD_DIR:-build-bench/server}
 duration_ms=${BENCH_DURATION_MS:-5000}
 clients=${BENCH_CLIENTS:-64}
 idle_connections=${BENCH_IDLE:-10000}
