@@ -26,9 +26,10 @@ bool is_descriptor_shortage(const std::error_code& error) {
 // holds it; closing the socket and cancelling the timers lets it go.
 class Connection : public std::enable_shared_from_this<Connection> {
 public:
-    Connection(ControlServer& server, asio::ip::tcp::socket socket)
+    Connection(ControlServer& server, asio::ip::tcp::socket socket, asio::ip::tcp::endpoint peer)
         : server_(server),
           socket_(std::move(socket)),
+          peer_(peer),
           deadline_(server.io_),
           request_pause_timer_(server.io_) {
         server_.open_connections_.insert(this);
@@ -36,8 +37,6 @@ public:
     ~Connection() { server_.open_connections_.erase(this); }
 
     void start() {
-        std::error_code ignored;
-        peer_ = socket_.remote_endpoint(ignored);
         arm_deadline();
         asio::async_write(socket_, asio::buffer(greeting),
                           [self = shared_from_this()](std::error_code error, std::size_t) {
@@ -236,30 +235,31 @@ void ControlServer::start() {
 }
 
 void ControlServer::accept_next() {
-    acceptor_.async_accept([this](std::error_code error, asio::ip::tcp::socket socket) {
-        if (stopping_) return;
-        if (error) {
-            if (is_descriptor_shortage(error)) {
-                log_line("accept failed (" + error.message() + "); retrying shortly");
-                accept_retry_timer_.expires_after(accept_retry_delay);
-                accept_retry_timer_.async_wait([this](std::error_code timer_error) {
-                    if (!timer_error && !stopping_) accept_next();
-                });
+    // The accept call itself fills in the peer's address, sparing a lookup per connection.
+    acceptor_.async_accept(
+        accepted_peer_, [this](std::error_code error, asio::ip::tcp::socket socket) {
+            if (stopping_) return;
+            if (error) {
+                if (is_descriptor_shortage(error)) {
+                    log_line("accept failed (" + error.message() + "); retrying shortly");
+                    accept_retry_timer_.expires_after(accept_retry_delay);
+                    accept_retry_timer_.async_wait([this](std::error_code timer_error) {
+                        if (!timer_error && !stopping_) accept_next();
+                    });
+                    return;
+                }
+                accept_next();
                 return;
             }
+            if (open_connections_.size() >= settings_.max_connections) {
+                log_line(endpoint_text(accepted_peer_) + " - over-limit");
+                std::error_code ignored;
+                socket.close(ignored);
+            } else {
+                std::make_shared<Connection>(*this, std::move(socket), accepted_peer_)->start();
+            }
             accept_next();
-            return;
-        }
-        if (open_connections_.size() >= settings_.max_connections) {
-            std::error_code ignored;
-            const auto peer = socket.remote_endpoint(ignored);
-            log_line(endpoint_text(peer) + " - over-limit");
-            socket.close(ignored);
-        } else {
-            std::make_shared<Connection>(*this, std::move(socket))->start();
-        }
-        accept_next();
-    });
+        });
 }
 
 void ControlServer::wait_for_signal() {

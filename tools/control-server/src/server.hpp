@@ -57,6 +57,7 @@ private:
     ServerSettings settings_;
     std::shared_ptr<const AccessTable> table_;
     asio::ip::tcp::acceptor acceptor_;
+    asio::ip::tcp::endpoint accepted_peer_;
     asio::steady_timer accept_retry_timer_;
     asio::signal_set signals_;
     std::unordered_set<Connection*> open_connections_;
