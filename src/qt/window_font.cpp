@@ -34,7 +34,6 @@ void loadTahoma() {
         const QString bold = dir.filePath(QStringLiteral("tahomabd.ttf"));
         if (QFile::exists(bold)) {
             QFontDatabase::addApplicationFont(bold);
-            QFontDatabase::addApplicationFont(dir.filePath(QStringLiteral("tahoma.ttf")));
             return;
         }
     }

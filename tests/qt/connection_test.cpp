@@ -8,8 +8,10 @@ using corvalis::qt::testing::ControlServerDouble;
 using corvalis::qt::testing::kPatienceMs;
 using corvalis::qt::testing::kRedLightPosition;
 using corvalis::qt::testing::kRefusalEnding;
+using corvalis::qt::testing::kSettle;
 using corvalis::qt::testing::kShortTimeout;
 using corvalis::qt::testing::readFile;
+using corvalis::qt::testing::wait;
 using corvalis::qt::testing::WindowFixture;
 using namespace std::chrono_literals;
 
@@ -19,10 +21,6 @@ const QByteArray kRecord = QByteArrayLiteral("10.0.0.7|a|b|3390|8080|c|d|e|f");
 const QString kAccepted = QStringLiteral("Conexão Ativada.");
 const QString kTimedOut = QStringLiteral("Falha na conexão com servidor da Drevant.");
 const QString kConnecting = QStringLiteral("Estabelecendo conexão.");
-
-int shortTimeoutsMs(int count) {
-    return count * static_cast<int>(kShortTimeout.count());
-}
 
 }  // namespace
 
@@ -91,7 +89,7 @@ private slots:
                  QStringList{QStringLiteral("Informe o login de acesso ao servidor de controle.")});
         QCOMPARE(fixture.status(), QStringLiteral("Conexão Desativada"));
         QCOMPARE(readFile(fixture.iniPath()), QByteArray());
-        QTest::qWait(100);
+        wait(kSettle);
         QCOMPARE(fixture.server.connectionCount(), 0);
     }
 
@@ -119,7 +117,7 @@ private slots:
 
         QTRY_COMPARE_WITH_TIMEOUT(fixture.server.received(0), QByteArray("PEL_acme"), kPatienceMs);
         QCOMPARE(fixture.status(), QStringLiteral("Iniciando a conexão."));
-        QTest::qWait(shortTimeoutsMs(3));
+        wait(3 * kShortTimeout);
         QCOMPARE(fixture.status(), QStringLiteral("Iniciando a conexão."));
         QVERIFY(fixture.server.isOpen(0));
     }
@@ -155,7 +153,7 @@ private slots:
         fixture.server.setReply(kRecord);
         QTest::mouseClick(fixture.button("Conectar"), Qt::LeftButton);
         QTRY_COMPARE_WITH_TIMEOUT(fixture.status(), kAccepted, kPatienceMs);
-        QTest::qWait(shortTimeoutsMs(3));
+        wait(3 * kShortTimeout);
         QCOMPARE(fixture.status(), kAccepted);
         QCOMPARE(fixture.server.connectionCount(), 2);
     }
@@ -173,7 +171,7 @@ private slots:
         QCOMPARE(fixture.redLight()->pos(), kRedLightPosition);
         QVERIFY(fixture.greenLight()->isHidden());
         QCOMPARE(fixture.greenLight()->pos(), kRedLightPosition);
-        QTest::qWait(100);
+        wait(kSettle);
         QCOMPARE(fixture.server.connectionCount(), 1);
 
         // The access is gone for both launchers.
@@ -185,21 +183,23 @@ private slots:
     }
 
     void connectWhilePendingStartsAgain() {
+        // Long enough that the test can click twice within one countdown.
         constexpr auto timeout = 1500ms;
+        constexpr auto lessThanTimeout = 1000ms;
         WindowFixture fixture(timeout);
         fixture.server.setOnConnect(ControlServerDouble::OnConnect::StaySilent);
         fixture.server.setReply(kRecord);
         fixture.open();
         fixture.connectAs(QStringLiteral("acme"));
         QTRY_COMPARE_WITH_TIMEOUT(fixture.server.connectionCount(), 1, kPatienceMs);
-        QTest::qWait(1000);
+        wait(lessThanTimeout);
 
         QTest::mouseClick(fixture.button("Conectar"), Qt::LeftButton);
         QTRY_COMPARE_WITH_TIMEOUT(fixture.server.connectionCount(), 2, kPatienceMs);
         QTRY_VERIFY_WITH_TIMEOUT(!fixture.server.isOpen(0), kPatienceMs);
         QVERIFY(fixture.server.isOpen(1));
         // Past the first click's time-out: the countdown started again with the second click.
-        QTest::qWait(1000);
+        wait(lessThanTimeout);
         QCOMPARE(fixture.status(), kConnecting);
 
         fixture.server.greet(1);

@@ -1,4 +1,7 @@
 // What a broken or hostile control server, or an odd identification, can do to the window.
+#include <sys/resource.h>
+
+#include <QDir>
 #include <QFontMetrics>
 #include <QTest>
 
@@ -15,6 +18,19 @@ using corvalis::qt::testing::UrlRecorder;
 using corvalis::qt::testing::WindowFixture;
 
 namespace {
+
+// The descriptor the next open() would get.
+int lowestFreeDescriptor() {
+    QList<int> open;
+    for (const QString& entry : QDir(QStringLiteral("/proc/self/fd")).entryList(QDir::Files)) {
+        open << entry.toInt();
+    }
+    int lowest = 0;
+    while (open.contains(lowest)) {
+        ++lowest;
+    }
+    return lowest;
+}
 
 const QString kAccepted = QStringLiteral("Conexão Ativada.");
 const QString kInvalidAccess =
@@ -147,6 +163,27 @@ private slots:
         QCOMPARE(fixture.server.received(0), QByteArray());
         QVERIFY(fixture.redLight()->isVisible());
         QVERIFY(fixture.messageBoxes.messages().isEmpty());
+    }
+
+    void socketThatCannotBeCreatedIsReported() {
+        WindowFixture fixture;
+        fixture.server.setOnConnect(ControlServerDouble::OnConnect::StaySilent);
+        fixture.open();
+        fixture.identInst()->setText(QStringLiteral("acme"));
+        // No file descriptor left: neither the identification file nor the socket can be opened.
+        rlimit original{};
+        getrlimit(RLIMIT_NOFILE, &original);
+        rlimit exhausted = original;
+        exhausted.rlim_cur = static_cast<rlim_t>(lowestFreeDescriptor());
+        setrlimit(RLIMIT_NOFILE, &exhausted);
+        QTest::mouseClick(fixture.button("Conectar"), Qt::LeftButton);
+        setrlimit(RLIMIT_NOFILE, &original);
+
+        QCOMPARE(
+            fixture.messageBoxes.texts(),
+            (QStringList{QStringLiteral("Ocorreu erro no procedimento 'tratarIni'."),
+                         QStringLiteral("Ocorreu erro no procedimento de conexão após etapa 6")}));
+        QCOMPARE(fixture.status(), QStringLiteral("Estabelecendo conexão."));
     }
 
     void refusedPortEndsInTheTimeOut() {

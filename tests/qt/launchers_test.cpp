@@ -1,4 +1,6 @@
 // Sistema and Lumo: a recording stand-in for FreeRDP on PATH and a recording URL handler.
+#include <unistd.h>
+
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
@@ -9,8 +11,10 @@
 #include "window_font.hpp"
 
 using corvalis::qt::testing::kPatienceMs;
+using corvalis::qt::testing::kSettle;
 using corvalis::qt::testing::readFile;
 using corvalis::qt::testing::UrlRecorder;
+using corvalis::qt::testing::wait;
 using corvalis::qt::testing::WindowFixture;
 
 namespace {
@@ -30,7 +34,16 @@ private slots:
     void initTestCase() {
         corvalis::qt::loadTahoma();
         originalPath_ = qgetenv("PATH");
+        // Our own standard input becomes a pipe nobody writes to, like a terminal nobody watches:
+        // the remote-desktop client must get /dev/null instead, whatever ctest gave us.
+        int ends[2];
+        QCOMPARE(pipe(ends), 0);
+        QCOMPARE(dup2(ends[0], STDIN_FILENO), STDIN_FILENO);
+        close(ends[0]);
+        writeEnd_ = ends[1];
     }
+
+    void cleanupTestCase() { close(writeEnd_); }
 
     void init() {
         // Only the stand-ins are on PATH, so a FreeRDP installed on the machine is never started.
@@ -146,7 +159,7 @@ private slots:
         if (remoteDesktopStarted) {
             QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(recordPath()), kPatienceMs);
         } else {
-            QTest::qWait(200);
+            wait(kSettle);
             QVERIFY(!QFile::exists(recordPath()));
         }
     }
@@ -166,7 +179,7 @@ private slots:
         QTest::mouseClick(fixture.button("Lumo"), Qt::LeftButton);
         QCOMPARE(fixture.messageBoxes.texts(), (QStringList{kConnectFirst, kConnectFirst}));
         QVERIFY(browser.urls().isEmpty());
-        QTest::qWait(200);
+        wait(kSettle);
         QVERIFY(!QFile::exists(recordPath()));
     }
 
@@ -176,6 +189,7 @@ private:
     }
 
     QByteArray originalPath_;
+    int writeEnd_ = -1;
     std::unique_ptr<QTemporaryDir> bin_;
 };
 

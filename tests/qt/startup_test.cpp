@@ -5,6 +5,7 @@
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
+#include <chrono>
 
 #include "control_server_double.hpp"
 #include "window_fixture.hpp"
@@ -13,7 +14,8 @@ using corvalis::qt::testing::readFile;
 
 namespace {
 
-constexpr int kProcessPatienceMs = 60000;
+constexpr std::chrono::milliseconds kProcessPatience{60000};
+constexpr int kProcessPatienceMs = static_cast<int>(kProcessPatience.count());
 
 struct Run {
     int exitCode;

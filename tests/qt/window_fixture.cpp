@@ -18,6 +18,10 @@ void writeFile(const QString& path, const QByteArray& bytes) {
     }
 }
 
+void wait(std::chrono::milliseconds duration) {
+    QTest::qWait(static_cast<int>(duration.count()));
+}
+
 void typeText(QWidget* widget, const QString& text) {
     for (const QChar character : text) {
         // QTest knows keys for Latin-1 only; other characters arrive as text, as from an input

@@ -18,7 +18,11 @@ namespace corvalis::qt::testing {
 // Short enough that no test waits long, long enough for a loopback round trip under sanitizers.
 inline constexpr std::chrono::milliseconds kShortTimeout{200};
 // The bound of every wait for something that should happen.
-inline constexpr int kPatienceMs = 5000;
+inline constexpr std::chrono::milliseconds kPatience{5000};
+// The QTRY_* macros take plain milliseconds.
+inline constexpr int kPatienceMs = static_cast<int>(kPatience.count());
+// Long enough for a stray connection, message box or process to show itself if one were coming.
+inline constexpr std::chrono::milliseconds kSettle{200};
 
 // Spec values in pixels (twips / 15), written out so that a wrong table or conversion shows.
 inline constexpr QPoint kRedLightPosition{120, 181};
@@ -26,6 +30,8 @@ inline constexpr QPoint kGreenLightStartPosition{40, 181};
 
 [[nodiscard]] QByteArray readFile(const QString& path);
 void writeFile(const QString& path, const QByteArray& bytes);
+// Runs the event loop for that long.
+void wait(std::chrono::milliseconds duration);
 // Types into the widget one key at a time.
 void typeText(QWidget* widget, const QString& text);
 

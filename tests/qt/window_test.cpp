@@ -13,7 +13,9 @@
 using corvalis::qt::testing::kGreenLightStartPosition;
 using corvalis::qt::testing::kPatienceMs;
 using corvalis::qt::testing::kRedLightPosition;
+using corvalis::qt::testing::kSettle;
 using corvalis::qt::testing::readFile;
+using corvalis::qt::testing::wait;
 using corvalis::qt::testing::WindowFixture;
 using corvalis::qt::testing::writeFile;
 namespace app = corvalis::app;
@@ -243,7 +245,7 @@ private slots:
 
         QCOMPARE(fixture.window().focusWidget(), fixture.button("Conectar"));
         QCOMPARE(fixture.identInst()->text(), typed);
-        QTest::qWait(100);
+        wait(kSettle);
         QCOMPARE(fixture.status(), QStringLiteral("Conexão Desativada"));
         QVERIFY(fixture.redLight()->isVisible());
         QCOMPARE(fixture.server.connectionCount(), 0);
@@ -284,7 +286,7 @@ private slots:
         QVERIFY(!fixture.window().isVisible());
         QTRY_VERIFY_WITH_TIMEOUT(!fixture.server.isOpen(0), kPatienceMs);
         // Well past the time-out: the pending attempt is gone without a word.
-        QTest::qWait(3 * static_cast<int>(corvalis::qt::testing::kShortTimeout.count()));
+        wait(3 * corvalis::qt::testing::kShortTimeout);
         QCOMPARE(fixture.status(), QStringLiteral("Estabelecendo conexão."));
         QCOMPARE(readFile(fixture.iniPath()), QByteArray("edited\r\n"));
         QVERIFY(fixture.messageBoxes.messages().isEmpty());
