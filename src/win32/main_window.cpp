@@ -176,7 +176,8 @@ LRESULT MainWindow::onCreate() {
     createControls();
     arrangeFocusOrder();
     applyLayout();
-    resizeAndCentre();
+    fitClientArea();
+    centre();
     focusBeforeDeactivation_ = control(ControlId::cbutton3);
 
     socket_ = std::make_unique<WinsockSocket>(window(), kSocketMessage, kResolvedMessage);
@@ -234,17 +235,32 @@ void MainWindow::applyLayout() {
     font_ = std::move(font);  // only now is the old font no longer in use
 }
 
-void MainWindow::resizeAndCentre() {
-    const SIZE outer =
-        windowSizeForClient(SIZE{pixels(app::kClientWidth), pixels(app::kClientHeight)},
-                            kWindowStyle, kWindowExStyle, dpi_);
+// The client area is fixed by the table; the frame around it is whatever the system draws, so the
+// result is measured and corrected (Wine, for one, keeps its frame metrics when the DPI changes).
+void MainWindow::fitClientArea() {
+    const SIZE client{pixels(app::kClientWidth), pixels(app::kClientHeight)};
+    SIZE outer = windowSizeForClient(client, kWindowStyle, kWindowExStyle, dpi_);
+    constexpr UINT kSizeOnly = SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE;
+    SetWindowPos(window(), nullptr, 0, 0, outer.cx, outer.cy, kSizeOnly);
+    RECT actual{};
+    GetClientRect(window(), &actual);
+    if (actual.right != client.cx || actual.bottom != client.cy) {
+        outer.cx += client.cx - actual.right;
+        outer.cy += client.cy - actual.bottom;
+        SetWindowPos(window(), nullptr, 0, 0, outer.cx, outer.cy, kSizeOnly);
+    }
+}
+
+void MainWindow::centre() {
+    RECT outer{};
+    GetWindowRect(window(), &outer);
     MONITORINFO monitor{};
     monitor.cbSize = sizeof(monitor);
     GetMonitorInfoW(MonitorFromWindow(window(), MONITOR_DEFAULTTONEAREST), &monitor);
     const RECT& area = monitor.rcWork;
-    const int left = area.left + (area.right - area.left - outer.cx) / 2;
-    const int top = area.top + (area.bottom - area.top - outer.cy) / 2;
-    SetWindowPos(window(), nullptr, left, top, outer.cx, outer.cy, SWP_NOZORDER | SWP_NOACTIVATE);
+    const int left = area.left + (area.right - area.left - (outer.right - outer.left)) / 2;
+    const int top = area.top + (area.bottom - area.top - (outer.bottom - outer.top)) / 2;
+    SetWindowPos(window(), nullptr, left, top, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 std::size_t MainWindow::indexOf(HWND control) const {
@@ -337,11 +353,9 @@ void MainWindow::onResolved(WPARAM attempt, LPARAM addresses) {
 void MainWindow::onDpiChanged(int dpi, const RECT& suggested) {
     dpi_ = dpi;
     applyLayout();
-    const SIZE outer =
-        windowSizeForClient(SIZE{pixels(app::kClientWidth), pixels(app::kClientHeight)},
-                            kWindowStyle, kWindowExStyle, dpi_);
-    SetWindowPos(window(), nullptr, suggested.left, suggested.top, outer.cx, outer.cy,
-                 SWP_NOZORDER | SWP_NOACTIVATE);
+    SetWindowPos(window(), nullptr, suggested.left, suggested.top, 0, 0,
+                 SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    fitClientArea();
     InvalidateRect(window(), nullptr, TRUE);
 }
 

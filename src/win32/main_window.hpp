@@ -78,7 +78,8 @@ private:
     void createControls();
     void arrangeFocusOrder();
     void applyLayout();
-    void resizeAndCentre();
+    void fitClientArea();
+    void centre();
     [[nodiscard]] int pixels(int twips) const;
     [[nodiscard]] std::size_t indexOf(HWND control) const;
 

@@ -1,9 +1,33 @@
 #!/bin/sh
 # Runs one Windows program under Wine for CMake and CTest: usage wine-run.sh --prefix DIR PROGRAM ARGS.
-# Runs are serialised on the prefix, the prefix is created on first use, and a private Xvfb stands
-# in when there is no display. The Wine server is ended after each run so that no Wine process
-# outlives the display it was started on.
+#
+# Runs are serialised on the prefix, and the prefix is created on first use. Without a display, a
+# Wine session of Xvfb and a persistent Wine server is started in the background and shared by the
+# runs that follow, since starting Wine afresh costs seconds per test; the session ends itself once
+# no run has used it for a few seconds.
 set -eu
+
+idle_seconds=5
+
+if [ "${1:-}" = "--reap" ]; then
+    prefix=$2
+    session="$prefix.session"
+    export WINEPREFIX="$prefix"
+    while sleep 2; do
+        status=0
+        flock -n -E 200 "$prefix.lock" sh -c '
+            session=$1; idle=$2
+            if kill -0 "$(cat "$session/xvfb.pid")" 2>/dev/null; then
+                last=$(stat -c %Y "$session/last-use" 2>/dev/null || echo 0)
+                [ $(( $(date +%s) - last )) -ge "$idle" ] || exit 1
+                wineserver -k >/dev/null 2>&1 || true
+                kill "$(cat "$session/xvfb.pid")" 2>/dev/null || true
+            fi
+            rm -rf "$session"' sh "$session" "$idle_seconds" || status=$?
+        [ "$status" -eq 0 ] && exit 0
+    done
+    exit 0
+fi
 
 if [ "${1:-}" != "--prefix" ] || [ $# -lt 3 ]; then
     echo "usage: $0 --prefix DIR PROGRAM [ARGS...]" >&2
@@ -11,6 +35,7 @@ if [ "${1:-}" != "--prefix" ] || [ $# -lt 3 ]; then
 fi
 prefix=$2
 shift 2
+session="$prefix.session"
 
 export WINEPREFIX="$prefix"
 export WINEARCH=win64
@@ -21,19 +46,51 @@ export WINEDLLOVERRIDES="mscoree,mshtml="
 mkdir -p "$(dirname "$prefix")"
 if [ -z "${CORVALIS_WINE_LOCKED:-}" ]; then
     export CORVALIS_WINE_LOCKED=1
-    exec flock "$prefix.lock" "$0" --prefix "$prefix" "$@"
-fi
-
-if [ -z "${DISPLAY:-}" ]; then
-    exec xvfb-run -a -s "-screen 0 1280x1024x24 -dpi 96 -nolisten tcp" "$0" --prefix "$prefix" "$@"
+    # -o: the lock stays with flock itself, never with a background process started below.
+    exec flock -o "$prefix.lock" "$0" --prefix "$prefix" "$@"
 fi
 
 if [ ! -f "$prefix/system.reg" ]; then
-    wine wineboot -i >/dev/null 2>&1
+    wine wineboot -i </dev/null >/dev/null 2>&1
     wineserver -w
 fi
 
+if [ -n "${DISPLAY:-}" ] && [ ! -f "$session/display" ]; then
+    # The caller's own display: a plain run, and no Wine process outlives it.
+    status=0
+    wineserver -k >/dev/null 2>&1 || true
+    wine "$@" || status=$?
+    wineserver -k >/dev/null 2>&1 || true
+    exit "$status"
+fi
+
+if ! { [ -f "$session/xvfb.pid" ] && kill -0 "$(cat "$session/xvfb.pid")" 2>/dev/null; }; then
+    wineserver -k >/dev/null 2>&1 || true
+    rm -rf "$session"
+    mkdir -p "$session"
+    setsid Xvfb -displayfd 3 -screen 0 1280x1024x24 -dpi 96 -nolisten tcp \
+        3>"$session/display.number" </dev/null >/dev/null 2>&1 &
+    echo $! >"$session/xvfb.pid"
+    tries=0
+    while [ ! -s "$session/display.number" ]; do
+        tries=$((tries + 1))
+        if [ "$tries" -gt 100 ]; then
+            echo "wine-run.sh: Xvfb did not start" >&2
+            exit 1
+        fi
+        sleep 0.1
+    done
+    echo ":$(cat "$session/display.number")" >"$session/display"
+    touch "$session/last-use"
+    setsid wineserver -p </dev/null >/dev/null 2>&1
+    # Wine's own services start now, away from the output pipe of whoever runs the tests: a
+    # service holding that pipe would keep CTest waiting for the test to end.
+    DISPLAY="$(cat "$session/display")" wine wineboot </dev/null >/dev/null 2>&1
+    setsid "$0" --reap "$prefix" </dev/null >/dev/null 2>&1 &
+fi
+
+export DISPLAY="$(cat "$session/display")"
 status=0
 wine "$@" || status=$?
-wineserver -k >/dev/null 2>&1 || true
+touch "$session/last-use"
 exit "$status"

@@ -34,29 +34,56 @@ Recorded readRecord(const std::filesystem::path& file) {
     return {record.substr(0, end), end == std::wstring::npos ? L"" : record.substr(end + 1)};
 }
 
-// The test's own Wine prefix sends http URLs to the recorder for the length of one test.
+// The test's own Wine prefix sends http URLs to the recorder for the length of one test; Wine's
+// shell reads the handler from the machine's classes only.
 class HttpHandlerOverride {
 public:
     HttpHandlerOverride() {
+        if (RegCreateKeyExW(HKEY_LOCAL_MACHINE, kHttpOpenKey, 0, nullptr, 0,
+                            KEY_QUERY_VALUE | KEY_SET_VALUE, nullptr, &key_,
+                            nullptr) != ERROR_SUCCESS) {
+            key_ = nullptr;
+            return;
+        }
+        previous_ = defaultValue();
         const std::wstring command =
             L"\"" + (programFolder() / L"mstsc.exe").wstring() + L"\" \"%1\"";
-        HKEY key = nullptr;
-        if (RegCreateKeyExW(HKEY_CURRENT_USER, kHttpOpenKey, 0, nullptr, 0, KEY_SET_VALUE, nullptr,
-                            &key, nullptr) == ERROR_SUCCESS) {
-            installed_ =
-                RegSetValueExW(
-                    key, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(command.c_str()),
-                    static_cast<DWORD>((command.size() + 1) * sizeof(wchar_t))) == ERROR_SUCCESS;
-            RegCloseKey(key);
-        }
+        installed_ = setDefaultValue(command);
     }
     HttpHandlerOverride(const HttpHandlerOverride&) = delete;
     HttpHandlerOverride& operator=(const HttpHandlerOverride&) = delete;
-    ~HttpHandlerOverride() { RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\Classes\\http"); }
+    ~HttpHandlerOverride() {
+        if (key_ != nullptr) {
+            setDefaultValue(previous_);
+            RegCloseKey(key_);
+        }
+    }
 
     [[nodiscard]] bool installed() const { return installed_; }
 
 private:
+    std::wstring defaultValue() const {
+        std::wstring value(1024, L'\0');
+        DWORD size = static_cast<DWORD>(value.size() * sizeof(wchar_t));
+        if (RegQueryValueExW(key_, nullptr, nullptr, nullptr, reinterpret_cast<BYTE*>(value.data()),
+                             &size) != ERROR_SUCCESS) {
+            return {};
+        }
+        value.resize(size / sizeof(wchar_t));
+        while (!value.empty() && value.back() == L'\0') {
+            value.pop_back();
+        }
+        return value;
+    }
+
+    bool setDefaultValue(const std::wstring& value) const {
+        return RegSetValueExW(
+                   key_, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
+                   static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t))) == ERROR_SUCCESS;
+    }
+
+    HKEY key_ = nullptr;
+    std::wstring previous_;
     bool installed_ = false;
 };
 
