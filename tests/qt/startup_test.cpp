@@ -80,11 +80,14 @@ private slots:
         QProcess install;
         install.start(QStringLiteral(CORVALIS_CMAKE),
                       {QStringLiteral("--install"), QStringLiteral(CORVALIS_BUILD_DIR),
+                       QStringLiteral("--component"), QStringLiteral("client"),
                        QStringLiteral("--prefix"), prefix.path()});
         QVERIFY(install.waitForFinished(kProcessPatienceMs));
         QVERIFY2(install.exitCode() == 0, install.readAllStandardError().constData());
 
         const QDir folder(prefix.path());
+        QCOMPARE(folder.entryList(QDir::AllEntries | QDir::NoDotAndDotDot, QDir::Name),
+                 (QStringList{"Tol-Cloud.rdp", "corvalis", "corvalis.desktop", "corvalis.png"}));
         QVERIFY(QFileInfo(folder.filePath(QStringLiteral("corvalis"))).isExecutable());
         QVERIFY(
             readFile(folder.filePath(QStringLiteral("Tol-Cloud.rdp"))).contains("full address:s:"));

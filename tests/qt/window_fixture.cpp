@@ -42,8 +42,9 @@ WindowFixture::WindowFixture(std::chrono::milliseconds timeout)
       applicationFolder_(folder_.path()) {}
 
 void WindowFixture::open() {
-    window_ = std::make_unique<MainWindow>(
-        std::filesystem::path(applicationFolder_.toStdU16String()), server.endpoint(), timeout_);
+    window_ =
+        std::make_unique<MainWindow>(std::filesystem::path(applicationFolder_.toStdU16String()),
+                                     controlServer_.value_or(server.endpoint()), timeout_);
     window_->start();
 }
 

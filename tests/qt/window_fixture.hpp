@@ -8,6 +8,8 @@
 #include <QTemporaryDir>
 #include <chrono>
 #include <memory>
+#include <optional>
+#include <utility>
 
 #include "control_server_double.hpp"
 #include "main_window.hpp"
@@ -49,6 +51,10 @@ public:
         return folder_.filePath(QStringLiteral("pelmark.ini"));
     }
     void setApplicationFolder(const QString& path) { applicationFolder_ = path; }
+    // Another control server in place of the double.
+    void setControlServer(corvalis::link::Endpoint endpoint) {
+        controlServer_ = std::move(endpoint);
+    }
 
     [[nodiscard]] MainWindow& window() { return *window_; }
     [[nodiscard]] QLabel* label(const char* name) const;
@@ -68,6 +74,7 @@ private:
     std::chrono::milliseconds timeout_;
     QTemporaryDir folder_;
     QString applicationFolder_;
+    std::optional<corvalis::link::Endpoint> controlServer_;
     std::unique_ptr<MainWindow> window_;
 };
 
