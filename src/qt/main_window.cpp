@@ -42,7 +42,7 @@ QString artworkResource(app::Artwork artwork) {
     return {};
 }
 
-// Labels draw their text at the top of their box, as the original window did.
+// Label boxes are taller than their one line of text, which sits at the top.
 Qt::Alignment labelAlignment(app::Alignment alignment) {
     return Qt::AlignTop | (alignment == app::Alignment::Center ? Qt::AlignHCenter : Qt::AlignLeft);
 }
