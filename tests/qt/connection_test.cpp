@@ -122,25 +122,6 @@ private slots:
         QVERIFY(fixture.server.isOpen(0));
     }
 
-    void editAfterConnectGoesOutAsTyped() {
-        WindowFixture fixture(5s);
-        fixture.server.setOnConnect(ControlServerDouble::OnConnect::StaySilent);
-        fixture.server.setReply(kRefusalEnding);
-        fixture.open();
-        fixture.connectAs(QStringLiteral("acme"));
-        QTRY_COMPARE_WITH_TIMEOUT(fixture.server.connectionCount(), 1, kPatienceMs);
-        QTest::keyClicks(fixture.identInst(), QStringLiteral(" Filial"));
-        fixture.server.greet(0);
-
-        QTRY_COMPARE_WITH_TIMEOUT(fixture.server.received(0), QByteArray("PEL_acme Filial"),
-                                  kPatienceMs);
-        QTRY_COMPARE_WITH_TIMEOUT(
-            fixture.status(),
-            QStringLiteral("O LOGIN está incorreto. 'acme Filial' não foi encontrado na tabela."),
-            kPatienceMs);
-        QCOMPARE(readFile(fixture.iniPath()), QByteArray("acme\r\n"));
-    }
-
     void timeOutThenSuccessLeavesNoStaleText() {
         WindowFixture fixture;
         fixture.server.setOnConnect(ControlServerDouble::OnConnect::StaySilent);

@@ -21,7 +21,6 @@ namespace {
 
 const QString kConnectFirst =
     QStringLiteral("É necessário conectar para atualizar os dados antes de acessar os servidores.");
-const QString kNotAllowed = QStringLiteral("Solicite ao Dpto. Comercial a liberação deste acesso.");
 const QString kNoRemoteDesktop =
     QStringLiteral("Não foi possível iniciar o cliente de área de trabalho remota.");
 
@@ -120,48 +119,6 @@ private slots:
         QTest::mouseClick(fixture.button("Lumo"), Qt::LeftButton);
         QCOMPARE(browser.urls(), QStringList{QStringLiteral("http://10.0.0.7:8080/lumo")});
         QVERIFY(fixture.messageBoxes.messages().isEmpty());
-    }
-
-    void eachLauncherChecksItsOwnPort_data() {
-        QTest::addColumn<QByteArray>("reply");
-        QTest::addColumn<QStringList>("messages");
-        QTest::addColumn<QStringList>("urls");
-        QTest::addColumn<bool>("remoteDesktopStarted");
-        QTest::newRow("remote desktop refused, web allowed")
-            << QByteArray("10.0.0.7|a|b|0|8080") << QStringList{kNotAllowed}
-            << QStringList{"http://10.0.0.7:8080/lumo"} << false;
-        QTest::newRow("web refused by an empty item")
-            << QByteArray("10.0.0.7|a|b|3390||c") << QStringList{kNotAllowed} << QStringList{}
-            << true;
-        QTest::newRow("both refused")
-            << QByteArray("10.0.0.7|a|b|0|0") << QStringList{kNotAllowed, kNotAllowed}
-            << QStringList{} << false;
-    }
-
-    void eachLauncherChecksItsOwnPort() {
-        QFETCH(QByteArray, reply);
-        QFETCH(QStringList, messages);
-        QFETCH(QStringList, urls);
-        QFETCH(bool, remoteDesktopStarted);
-        QVERIFY(QFile::link(QStringLiteral(CORVALIS_RECORDING_RDP_CLIENT),
-                            bin_->filePath(QStringLiteral("xfreerdp3"))));
-        UrlRecorder browser;
-        WindowFixture fixture;
-        fixture.server.setReply(reply);
-        fixture.open();
-        fixture.connectAs(QStringLiteral("acme"));
-        QTRY_VERIFY_WITH_TIMEOUT(fixture.greenLight()->isVisible(), kPatienceMs);
-
-        QTest::mouseClick(fixture.button("Sistema"), Qt::LeftButton);
-        QTest::mouseClick(fixture.button("Lumo"), Qt::LeftButton);
-        QCOMPARE(fixture.messageBoxes.texts(), messages);
-        QCOMPARE(browser.urls(), urls);
-        if (remoteDesktopStarted) {
-            QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(recordPath()), kPatienceMs);
-        } else {
-            wait(kSettle);
-            QVERIFY(!QFile::exists(recordPath()));
-        }
     }
 
     void notConnectedInThisRunStartsNothing() {

@@ -74,7 +74,6 @@ private slots:
         QTest::newRow("saved by Connect") << QByteArray("acme\r\n") << QStringLiteral("acme");
         QTest::newRow("edited by hand: shown unchanged, later lines unread")
             << QByteArray("  ACME \r\nsecond\r\n") << QStringLiteral("  ACME ");
-        QTest::newRow("empty first line") << QByteArray("\r\nacme\r\n") << QString();
         QTest::newRow("Windows-1252")
             << QByteArray("associa\xE7\xE3o\r\n") << QStringLiteral("associação");
     }
