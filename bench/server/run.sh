@@ -2,22 +2,33 @@
 # Builds (if needed) and runs the control-server benchmark on loopback, with nginx serving a tiny
 # page with "Connection: close" under the same load as the yardstick. Prints the figures.
 #   BENCH_BUILD_DIR   build folder (default build-bench/server)
-#   BENCH_DURATION_MS length of each exchange run (default 5000)
+#   BENCH_DURATION_MS length of each exchange run (default 3000)
 #   BENCH_CLIENTS     concurrent clients (default 64)
 #   BENCH_IDLE        idle connections to hold (default 10000)
+#   BENCH_ROUNDS      rounds of the three exchange runs, taken in turn (default 5); the median
+#                     rate of each is compared, so that passing load on the machine matters less
 set -euo pipefail
 cd "$(dirname "$0")/../.."
 
 build_dir=${BENCH_BUILD_DIR:-build-bench/server}
-duration_ms=${BENCH_DURATION_MS:-5000}
+duration_ms=${BENCH_DURATION_MS:-3000}
 clients=${BENCH_CLIENTS:-64}
 idle_connections=${BENCH_IDLE:-10000}
+rounds=${BENCH_ROUNDS:-5}
 
 cmake -S bench/server -B "${build_dir}" -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
 cmake --build "${build_dir}" >/dev/null
 server="${build_dir}/control-server/corvalis-control-server"
 generator="${build_dir}/corvalis-load-generator"
 nginx_binary=$(command -v nginx || echo /usr/sbin/nginx)
+
+# Servers on the first core, load generator on the second, when the machine has two.
+on_server_core=()
+on_generator_core=()
+if command -v taskset >/dev/null && [ "$(nproc)" -ge 2 ]; then
+    on_server_core=(taskset -c 0)
+    on_generator_core=(taskset -c 1)
+fi
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/corvalis-bench.XXXXXX")
 chmod 755 "${work}"
@@ -35,7 +46,8 @@ printf 'acme=%s\n' "${record}" >"${work}/table.txt"
 
 # Starts the control server with the given extra options; sets server_pid and server_port.
 start_server() {
-    "${server}" --table "${work}/table.txt" --port 0 "$@" 2>"${work}/server.log" &
+    "${on_server_core[@]}" "${server}" --table "${work}/table.txt" --port 0 "$@" \
+        2>"${work}/server.log" &
     server_pid=$!
     server_port=
     for _ in $(seq 1 100); do
@@ -56,14 +68,12 @@ field() { sed -n "s/.*$1=\([0-9.]*\).*/\1/p" <<<"$2"; }
 
 echo "machine: $(nproc) cores, $(uname -r); ${clients} clients, ${duration_ms} ms per run, loopback"
 echo "control server: one thread; nginx: worker_processes 1; both write one log line per exchange"
+[ ${#on_server_core[@]} -gt 0 ] && echo "servers pinned to core 0, load generator to core 1"
+echo "load average before: $(cut -d' ' -f1-3 /proc/loadavg)"
 
-# 1. Exchanges per second against the control server.
+# The control server and nginx (a tiny static page, and the same bytes from memory) both listen;
+# the load goes to one at a time.
 start_server
-corvalis=$("${generator}" exchanges --port "${server_port}" --protocol corvalis \
-    --clients "${clients}" --duration-ms "${duration_ms}" --request PEL_acme --expect "${record}")
-stop_server
-
-# 2. The same load against nginx: a tiny static page, then the same body from memory.
 mkdir -p "${work}/html" "${work}/nginx"
 printf '%s' "${record}" >"${work}/html/index.html"
 chmod -R a+rX "${work}"
@@ -89,37 +99,58 @@ http {
     }
 }
 CONF
-"${nginx_binary}" -p "${work}/nginx" -c "${work}/nginx/nginx.conf" &
+"${on_server_core[@]}" "${nginx_binary}" -p "${work}/nginx" -c "${work}/nginx/nginx.conf" &
 nginx_pid=$!
 for _ in $(seq 1 100); do
     "${generator}" exchanges --port "${nginx_port}" --protocol http --clients 1 \
         --duration-ms 50 >/dev/null 2>&1 && break
     sleep 0.05
 done
-nginx_page=$("${generator}" exchanges --port "${nginx_port}" --protocol http \
-    --clients "${clients}" --duration-ms "${duration_ms}")
-nginx_memory=$("${generator}" exchanges --port "${nginx_port}" --protocol http --path /memory \
-    --clients "${clients}" --duration-ms "${duration_ms}")
+
+# Runs the generator on its own core (the servers share the other), prints and keeps the rate.
+measure() {
+    local -n rates=$1
+    local label=$2
+    shift 2
+    local line
+    line=$("${on_generator_core[@]}" "${generator}" exchanges --clients "${clients}" \
+        --duration-ms "${duration_ms}" "$@")
+    printf 'round %d %-15s %s\n' "${round}" "${label}:" "${line}"
+    rates+=("$(field exchanges_per_second "${line}")")
+}
+median() { printf '%s\n' "$@" | sort -n | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'; }
+corvalis_rates=()
+page_rates=()
+memory_rates=()
+for round in $(seq 1 "${rounds}"); do
+    measure corvalis_rates "control server" --port "${server_port}" --protocol corvalis \
+        --request PEL_acme --expect "${record}"
+    measure page_rates "nginx page" --port "${nginx_port}" --protocol http
+    measure memory_rates "nginx memory" --port "${nginx_port}" --protocol http --path /memory
+done
 kill "${nginx_pid}" && wait "${nginx_pid}" || true
 nginx_pid=
+stop_server
 
-# 3. Idle connections held, and what each one costs the server.
+# Idle connections held, and what each one costs the server.
 start_server --max-connections $((idle_connections + 100)) --idle-timeout 120000
 idle=$("${generator}" idle --port "${server_port}" --server-pid "${server_pid}" \
     --connections "${idle_connections}") || true
 stop_server
 
-corvalis_rate=$(field exchanges_per_second "${corvalis}")
-page_rate=$(field exchanges_per_second "${nginx_page}")
-memory_rate=$(field exchanges_per_second "${nginx_memory}")
+corvalis_rate=$(median "${corvalis_rates[@]}")
+page_rate=$(median "${page_rates[@]}")
+memory_rate=$(median "${memory_rates[@]}")
 held=$(field idle_connections_held "${idle}")
 per_connection=$(field bytes_per_connection "${idle}")
 
 echo
-printf '%-44s %12s  %s\n' "exchange (connect, request, reply, close)" "per second" "details"
-printf '%-44s %12s  %s\n' "control server: greeting, PEL_acme, record" "${corvalis_rate}" "${corvalis}"
-printf '%-44s %12s  %s\n' "nginx: GET tiny static page" "${page_rate}" "${nginx_page}"
-printf '%-44s %12s  %s\n' "nginx: GET same bytes from memory (return)" "${memory_rate}" "${nginx_memory}"
+printf '%-44s %12s  %s\n' "exchange (connect, request, reply, close)" "median/s" "all rounds"
+printf '%-44s %12s  %s\n' "control server: greeting, PEL_acme, record" "${corvalis_rate}" \
+    "${corvalis_rates[*]}"
+printf '%-44s %12s  %s\n' "nginx: GET tiny static page" "${page_rate}" "${page_rates[*]}"
+printf '%-44s %12s  %s\n' "nginx: GET same bytes from memory (return)" "${memory_rate}" \
+    "${memory_rates[*]}"
 echo
 awk -v ours="${corvalis_rate}" -v page="${page_rate}" -v memory="${memory_rate}" 'BEGIN {
     printf "ratio to nginx static page: %.2fx, to nginx return: %.2fx (target: at least 0.80x)\n",
