@@ -29,9 +29,3 @@ set(CMAKE_GTEST_DISCOVER_TESTS_DISCOVERY_MODE PRE_TEST)
 if(NOT CMAKE_BUILD_TYPE)
     set(CMAKE_BUILD_TYPE MinSizeRel CACHE STRING "Build type of the Windows cross build")
 endif()
-
-# GoogleTest built from source declares GTest::gtest, GTest::gtest_main and GTest::gmock itself, and
-# the project declares the same aliases for cross builds. Until the project checks for them, move
-# GoogleTest's own aliases aside: a normal variable that GoogleTest's cache entry does not displace.
-set(CMAKE_POLICY_DEFAULT_CMP0126 NEW)
-set(cmake_package_name CorvalisVendoredGTest)

@@ -9,30 +9,10 @@ namespace {
 
 using app::ControlId;
 
-constexpr std::wstring_view kRecordVariable = L"CORVALIS_RECORD_COMMAND_LINE";
 constexpr std::wstring_view kNotConnected =
     L"É necessário conectar para atualizar os dados antes de acessar os servidores.";
 constexpr std::wstring_view kNotAllowed = L"Solicite ao Dpto. Comercial a liberação deste acesso.";
 constexpr wchar_t kHttpOpenKey[] = L"Software\\Classes\\http\\shell\\open\\command";
-
-std::filesystem::path programFolder() {
-    std::wstring path(32768, L'\0');
-    path.resize(GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size())));
-    return std::filesystem::path(path).parent_path();
-}
-
-struct Recorded {
-    std::wstring commandLine;
-    std::wstring showCommand;
-};
-
-Recorded readRecord(const std::filesystem::path& file) {
-    const std::string bytes = readBytes(file);
-    const std::wstring record(reinterpret_cast<const wchar_t*>(bytes.data()),
-                              bytes.size() / sizeof(wchar_t));
-    const std::size_t end = record.find(L'\0');
-    return {record.substr(0, end), end == std::wstring::npos ? L"" : record.substr(end + 1)};
-}
 
 // The test's own Wine prefix sends http URLs to the recorder for the length of one test; Wine's
 // shell reads the handler from the machine's classes only.

@@ -66,6 +66,20 @@ void writeBytes(const std::filesystem::path& file, std::string_view bytes) {
     out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
 }
 
+std::filesystem::path programFolder() {
+    std::wstring path(32768, L'\0');
+    path.resize(GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size())));
+    return std::filesystem::path(path).parent_path();
+}
+
+Recorded readRecord(const std::filesystem::path& file) {
+    const std::string bytes = readBytes(file);
+    const std::wstring record(reinterpret_cast<const wchar_t*>(bytes.data()),
+                              bytes.size() / sizeof(wchar_t));
+    const std::size_t end = record.find(L'\0');
+    return {record.substr(0, end), end == std::wstring::npos ? L"" : record.substr(end + 1)};
+}
+
 LoopbackControlServer::LoopbackControlServer(ServerScript script)
     : script_(std::move(script)), listener_(::socket(AF_INET, SOCK_STREAM, IPPROTO_TCP)) {
     sockaddr_in address{};
@@ -154,8 +168,10 @@ void LoopbackControlServer::converse(SOCKET client) {
     }
 }
 
-MessageBoxWatcher::MessageBoxWatcher()
-    : windowThread_(GetCurrentThreadId()), thread_([this] { watch(); }) {}
+MessageBoxWatcher::MessageBoxWatcher() : MessageBoxWatcher(GetCurrentThreadId()) {}
+
+MessageBoxWatcher::MessageBoxWatcher(DWORD windowThread)
+    : windowThread_(windowThread), thread_([this] { watch(); }) {}
 
 MessageBoxWatcher::~MessageBoxWatcher() {
     stopping_ = true;

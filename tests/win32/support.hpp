@@ -45,6 +45,15 @@ private:
 };
 
 [[nodiscard]] std::string readBytes(const std::filesystem::path& file);
+[[nodiscard]] std::filesystem::path programFolder();  // where this test program and mstsc.exe are
+
+// What the recording mstsc.exe wrote: its command line and the show command it was given.
+inline constexpr std::wstring_view kRecordVariable = L"CORVALIS_RECORD_COMMAND_LINE";
+struct Recorded {
+    std::wstring commandLine;
+    std::wstring showCommand;
+};
+[[nodiscard]] Recorded readRecord(const std::filesystem::path& file);
 void writeBytes(const std::filesystem::path& file, std::string_view bytes);
 
 // A control server on 127.0.0.1 run by a thread of the test: it greets (or stays silent), takes
@@ -93,7 +102,8 @@ struct SeenMessageBox {
 
 class MessageBoxWatcher {
 public:
-    MessageBoxWatcher();
+    MessageBoxWatcher();  // this thread's boxes
+    explicit MessageBoxWatcher(DWORD windowThread);
     MessageBoxWatcher(const MessageBoxWatcher&) = delete;
     MessageBoxWatcher& operator=(const MessageBoxWatcher&) = delete;
     ~MessageBoxWatcher();
