@@ -160,6 +160,8 @@ LRESULT MainWindow::handleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         case WM_DPICHANGED:
             onDpiChanged(HIWORD(wParam), *reinterpret_cast<const RECT*>(lParam));
             return 0;
+        case DM_GETDEFID:
+            return onGetDefaultId();
         case WM_ACTIVATE:
             onActivate(LOWORD(wParam));
             return 0;
@@ -357,6 +359,15 @@ void MainWindow::onDpiChanged(int dpi, const RECT& suggested) {
                  SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
     fitClientArea();
     InvalidateRect(window(), nullptr, TRUE);
+}
+
+// IsDialogMessageW asks which button Enter clicks: the focused one, as in the original client.
+LRESULT MainWindow::onGetDefaultId() {
+    const std::size_t index = indexOf(GetFocus());
+    if (index == controls_.size() || kControls[index].kind != ControlKind::Button) {
+        return 0;
+    }
+    return MAKELRESULT(kFirstControlId + static_cast<int>(index), DC_HASDEFID);
 }
 
 // A plain window does not remember its focused control across activation the way a dialog does.

@@ -67,6 +67,7 @@ private:
     void onSocket(WPARAM socket, LPARAM event);
     void onResolved(WPARAM attempt, LPARAM addresses);
     void onDpiChanged(int dpi, const RECT& suggested);
+    LRESULT onGetDefaultId();
     void onActivate(WORD state);
     void onDestroy();
 

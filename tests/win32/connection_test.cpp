@@ -142,7 +142,7 @@ TEST_F(Connect, NonAsciiIdentificationTravelsAsWindows1252) {
     EXPECT_EQ(readBytes(folder.identificationFile()), "a\xE7\xE3o\r\n");
 }
 
-TEST_F(Connect, HostNameIsResolvedWithoutBlockingAndEveryAddressIsTried) {
+TEST_F(Connect, HostNameIsResolvedBeforeConnecting) {
     open({true, std::string(kAccessRecord)}, "localhost");
     connectWith(L"acme");
     ASSERT_TRUE(statusBecomes(kAccepted));

@@ -199,6 +199,16 @@ TEST_F(FrmCvWindow, EnterInTheBoxOnlyMovesTheFocusToConnect) {
     EXPECT_EQ(readBytes(folder.identificationFile()), "");
 }
 
+TEST_F(FrmCvWindow, EnterOnAFocusedButtonClicksThatButton) {
+    open();
+    SetFocus(frm->control(ControlId::Lumo));
+    PostMessageW(frm->control(ControlId::Lumo), WM_KEYDOWN, VK_RETURN, 0x001C0001);
+    ASSERT_TRUE(frm->pumpUntil([&] { return !boxes.seen().empty(); }));
+    EXPECT_EQ(boxes.seen()[0].text,
+              L"É necessário conectar para atualizar os dados antes de acessar os servidores.");
+    EXPECT_TRUE(IsWindow(frm->window()));
+}
+
 TEST_F(FrmCvWindow, OtherCharactersReachTheBoxUnchanged) {
     open();
     SetFocus(frm->control(ControlId::IdentInst));
