@@ -9,6 +9,7 @@
 #include <QPixmap>
 #include <QPushButton>
 #include <QScreen>
+#include <QStyle>
 #include <utility>
 
 #include "qt_text.hpp"
@@ -165,8 +166,9 @@ void MainWindow::start() {
 }
 
 void MainWindow::centreOnScreen() {
-    const QRect available = screen()->availableGeometry();
-    move(available.center() - rect().center());
+    // The client area, which is what the window's layout is measured in, goes to the centre.
+    setGeometry(QStyle::alignedRect(Qt::LeftToRight, Qt::AlignCenter, size(),
+                                    screen()->availableGeometry()));
 }
 
 bool MainWindow::eventFilter(QObject* watched, QEvent* event) {

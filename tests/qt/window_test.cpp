@@ -3,6 +3,7 @@
 #include <QFontInfo>
 #include <QFontMetrics>
 #include <QIcon>
+#include <QScreen>
 #include <QTest>
 #include <QTimer>
 
@@ -51,6 +52,9 @@ private slots:
         QVERIFY(window.isVisible());
         QCOMPARE(window.windowTitle(), QStringLiteral("Corvalis 01.07"));
         QCOMPARE(window.size(), QSize(350, 347));
+        const QPoint offCentre =
+            window.geometry().center() - window.screen()->availableGeometry().center();
+        QVERIFY2(offCentre.manhattanLength() <= 1, "the window opens centred on its screen");
         QCOMPARE(window.minimumSize(), window.maximumSize());
         QVERIFY(!(window.windowFlags() & Qt::WindowMinimizeButtonHint));
         QVERIFY(!(window.windowFlags() & Qt::WindowMaximizeButtonHint));
