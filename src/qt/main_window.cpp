@@ -65,6 +65,14 @@ QLabel* createLabel(const app::ControlSpec& spec, QWidget* parent) {
     return label;
 }
 
+QPushButton* createButton(const app::ControlSpec& spec, QWidget* parent) {
+    auto* button = new QPushButton(toQString(spec.text), parent);
+    // Enter on a focused button clicks it: Enter in the box leads to Conectar, a second one
+    // connects. Outside a dialog no button is a default one, so the box's own Enter clicks none.
+    button->setAutoDefault(true);
+    return button;
+}
+
 QWidget* createControl(const app::ControlSpec& spec, QWidget* parent) {
     switch (spec.kind) {
         case app::ControlKind::Picture:
@@ -74,7 +82,7 @@ QWidget* createControl(const app::ControlSpec& spec, QWidget* parent) {
         case app::ControlKind::TextBox:
             return new QLineEdit(toQString(spec.text), parent);
         case app::ControlKind::Button:
-            return new QPushButton(toQString(spec.text), parent);
+            return createButton(spec, parent);
     }
     return nullptr;
 }

@@ -16,6 +16,7 @@ using corvalis::qt::testing::kPatienceMs;
 using corvalis::qt::testing::kRedLightPosition;
 using corvalis::qt::testing::kSettle;
 using corvalis::qt::testing::readFile;
+using corvalis::qt::testing::typeText;
 using corvalis::qt::testing::wait;
 using corvalis::qt::testing::WindowFixture;
 using corvalis::qt::testing::writeFile;
@@ -254,6 +255,18 @@ private slots:
         QCOMPARE(fixture.server.connectionCount(), 0);
         QVERIFY(fixture.messageBoxes.messages().isEmpty());
         QCOMPARE(readFile(fixture.iniPath()), QByteArray());
+    }
+
+    void secondEnterConnects() {
+        WindowFixture fixture;
+        fixture.open();
+        typeText(fixture.identInst(), QStringLiteral("acme"));
+        QTest::keyClick(fixture.identInst(), Qt::Key_Return);
+        QCOMPARE(fixture.status(), QStringLiteral("Conexão Desativada"));
+
+        QTest::keyClick(fixture.window().focusWidget(), Qt::Key_Return);
+        QCOMPARE(fixture.status(), QStringLiteral("Estabelecendo conexão."));
+        QTRY_COMPARE_WITH_TIMEOUT(fixture.server.received(0), QByteArray("PEL_acme"), kPatienceMs);
     }
 
     void leavingEndsAtOnceWithNothingSaved_data() {
