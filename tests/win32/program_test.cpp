@@ -133,5 +133,40 @@ TEST(Program, RunsFromAnAccentedFolderConnectsStartsMstscBesideItAndEnds) {
     EXPECT_EQ(readBytes(folder.identificationFile()), "acme\r\n");
 }
 
+std::string resourceText(HMODULE module, LPCWSTR type, int id) {
+    const HRSRC found = FindResourceW(module, MAKEINTRESOURCEW(id), type);
+    if (found == nullptr) {
+        return {};
+    }
+    const auto* bytes = static_cast<const char*>(LockResource(LoadResource(module, found)));
+    return std::string(bytes, SizeofResource(module, found));
+}
+
+TEST(Program, CarriesVersionIconAndAManifestForCommonControlsAndPerMonitorDpi) {
+    const std::filesystem::path exe = programFolder() / L"Corvalis.exe";
+    DWORD ignored = 0;
+    std::vector<char> version(GetFileVersionInfoSizeW(exe.c_str(), &ignored));
+    ASSERT_FALSE(version.empty());
+    ASSERT_TRUE(
+        GetFileVersionInfoW(exe.c_str(), 0, static_cast<DWORD>(version.size()), version.data()));
+    VS_FIXEDFILEINFO* fixed = nullptr;
+    UINT length = 0;
+    ASSERT_TRUE(VerQueryValueW(version.data(), L"\\", reinterpret_cast<void**>(&fixed), &length));
+    EXPECT_EQ(HIWORD(fixed->dwFileVersionMS), 1);
+    EXPECT_EQ(LOWORD(fixed->dwFileVersionMS), 0);
+    EXPECT_EQ(HIWORD(fixed->dwFileVersionLS), 0);
+    EXPECT_EQ(LOWORD(fixed->dwFileVersionLS), 70);
+
+    const HMODULE module = LoadLibraryExW(
+        exe.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE);
+    ASSERT_NE(module, nullptr);
+    const std::string manifest = resourceText(module, RT_MANIFEST, 1);
+    EXPECT_NE(manifest.find("Microsoft.Windows.Common-Controls"), std::string::npos);
+    EXPECT_NE(manifest.find("version=\"6.0.0.0\""), std::string::npos);
+    EXPECT_NE(manifest.find("PerMonitorV2"), std::string::npos);
+    EXPECT_FALSE(resourceText(module, RT_GROUP_ICON, 1).empty());
+    FreeLibrary(module);
+}
+
 }  // namespace
 }  // namespace corvalis::win32::testing
