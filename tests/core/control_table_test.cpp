@@ -26,7 +26,7 @@ TEST(ControlTable, PixelSizesAt96AndScaledDpi) {
     EXPECT_EQ(twipsToPixels(kClientWidth, 120), 438);  // 437.5 rounds up
 }
 
-TEST(ControlTable, LightsShareTheirTopAndOnlyRedStartsShown) {
+TEST(ControlTable, LightsShareTheirTopAndEveryControlIsNamed) {
     const ControlSpec& red = control(ControlId::sinalVermelho);
     const ControlSpec& green = control(ControlId::sinalVerde);
     EXPECT_EQ(red.top, green.top);
@@ -35,6 +35,7 @@ TEST(ControlTable, LightsShareTheirTopAndOnlyRedStartsShown) {
     std::set<std::string_view> names;
     for (const ControlSpec& spec : kControls) {
         EXPECT_TRUE(names.insert(spec.name).second) << spec.name;
+        EXPECT_FALSE(spec.accessibleName.empty()) << spec.name;  // screen readers name every control
     }
 }
 

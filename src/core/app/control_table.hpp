@@ -119,7 +119,7 @@ inline constexpr std::array<ControlSpec, 12> kControls{{
      "Sair"},
     {ControlId::Label1, "Label1", ControlKind::Label, "",
      0, 4740, 5295, 180, 8, true, kStatusGreen, kWhite, Alignment::Center, Artwork::None,
-     ""},
+     "Faixa do status"},
     {ControlId::Aviso, "Aviso", ControlKind::Label, kInitialStatus,
      0, 4900, 5295, 300, 2, true, kStatusGreen, kWhite, Alignment::Center, Artwork::None,
      "Status da conexão"},
