@@ -14,15 +14,17 @@ if [ "${1:-}" = "--reap" ]; then
     session="$prefix.session"
     export WINEPREFIX="$prefix"
     while sleep 2; do
+        # A build folder deleted under a session takes the session's lock and prefix with it.
+        [ -d "$(dirname "$prefix")" ] || exit 0
         status=0
         flock -n -E 200 "$prefix.lock" sh -c '
             session=$1; idle=$2
             if kill -0 "$(cat "$session/xvfb.pid")" 2>/dev/null; then
                 last=$(stat -c %Y "$session/last-use" 2>/dev/null || echo 0)
                 [ $(( $(date +%s) - last )) -ge "$idle" ] || exit 1
-                wineserver -k >/dev/null 2>&1 || true
-                kill "$(cat "$session/xvfb.pid")" 2>/dev/null || true
             fi
+            wineserver -k >/dev/null 2>&1 || true
+            kill "$(cat "$session/xvfb.pid" 2>/dev/null)" 2>/dev/null || true
             rm -rf "$session"' sh "$session" "$idle_seconds" || status=$?
         [ "$status" -eq 0 ] && exit 0
     done
