@@ -1,12 +1,12 @@
 #include "application_folder.hpp"
 
 #include <QCoreApplication>
+#include <QDir>
 
 namespace corvalis::qt {
 
-std::filesystem::path applicationFolder() {
-    // UTF-16 keeps any character of the folder's name on both Windows and Linux.
-    return std::filesystem::path(QCoreApplication::applicationDirPath().toStdU16String());
+std::string applicationFolder() {
+    return QDir::toNativeSeparators(QCoreApplication::applicationDirPath()).toStdString();
 }
 
 }  // namespace corvalis::qt

@@ -114,7 +114,7 @@ void applyColours(const app::ControlSpec& spec, QWidget& widget) {
 
 }  // namespace
 
-MainWindow::MainWindow(std::filesystem::path applicationFolder, link::Endpoint controlServer,
+MainWindow::MainWindow(std::string applicationFolder, link::Endpoint controlServer,
                        std::chrono::milliseconds timeout)
     : QWidget(nullptr, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                            Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint),

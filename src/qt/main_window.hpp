@@ -2,8 +2,8 @@
 
 #include <QWidget>
 #include <chrono>
-#include <filesystem>
 #include <map>
+#include <string>
 
 #include "app/frm_cv.hpp"
 #include "desktop_browser.hpp"
@@ -25,7 +25,7 @@ class MainWindow final : public QWidget, private app::View {
     Q_OBJECT
 
 public:
-    MainWindow(std::filesystem::path applicationFolder, link::Endpoint controlServer,
+    MainWindow(std::string applicationFolder, link::Endpoint controlServer,
                std::chrono::milliseconds timeout = link::kDefaultTimeout);
 
     // Window load (which may show a message box first), then the window shown centred with the

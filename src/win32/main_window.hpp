@@ -4,7 +4,6 @@
 
 #include <array>
 #include <chrono>
-#include <filesystem>
 #include <memory>
 
 #include "app/frm_cv.hpp"
@@ -19,7 +18,7 @@
 namespace corvalis::win32 {
 
 struct MainWindowOptions {
-    std::filesystem::path applicationFolder;
+    std::string applicationFolder;  // UTF-8
     link::Endpoint controlServer;
     std::chrono::milliseconds timeout = link::kDefaultTimeout;
 };

@@ -6,6 +6,8 @@
 
 #include <string>
 
+#include "wide_text.hpp"
+
 namespace corvalis::win32 {
 
 Runtime::Runtime() {
@@ -26,7 +28,7 @@ Runtime::~Runtime() {
     }
 }
 
-std::filesystem::path applicationFolder() {
+std::string applicationFolder() {
     std::wstring path(MAX_PATH, L'\0');
     for (;;) {
         const DWORD length =
@@ -37,7 +39,10 @@ std::filesystem::path applicationFolder() {
         }
         path.resize(path.size() * 2);
     }
-    return std::filesystem::path(path).parent_path();
+    // The folder is everything before the last separator of the program's own path.
+    const std::size_t separator = path.find_last_of(L'\\');
+    path.resize(separator == std::wstring::npos ? 0 : separator);
+    return toUtf8(path);
 }
 
 int runMessageLoop(HWND window) {

@@ -2,7 +2,7 @@
 
 #include <windows.h>
 
-#include <filesystem>
+#include <string>
 
 namespace corvalis::win32 {
 
@@ -23,7 +23,7 @@ private:
 };
 
 // The folder that holds the running executable.
-[[nodiscard]] std::filesystem::path applicationFolder();
+[[nodiscard]] std::string applicationFolder();  // UTF-8
 
 // Runs the message loop until WM_QUIT; keyboard navigation goes through IsDialogMessageW.
 int runMessageLoop(HWND window);

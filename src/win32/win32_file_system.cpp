@@ -3,13 +3,14 @@
 #include <windows.h>
 
 #include "handles.hpp"
+#include "wide_text.hpp"
 
 namespace corvalis::win32 {
 namespace {
 
 constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
 
-UniqueFile openFile(const std::filesystem::path& path, DWORD access, DWORD disposition) {
+UniqueFile openFile(const std::wstring& path, DWORD access, DWORD disposition) {
     return UniqueFile(CreateFileW(path.c_str(), access, kShareAll, nullptr, disposition,
                                   FILE_ATTRIBUTE_NORMAL, nullptr));
 }
@@ -26,20 +27,21 @@ bool writeAll(HANDLE file, std::string_view bytes) {
     return FlushFileBuffers(file) != FALSE;
 }
 
-bool isRegularFile(const std::filesystem::path& path) {
+bool isRegularFile(const std::wstring& path) {
     const DWORD attributes = GetFileAttributesW(path.c_str());
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
 }
 
-bool rewriteInPlace(const std::filesystem::path& path, std::string_view bytes) {
+bool rewriteInPlace(const std::wstring& path, std::string_view bytes) {
     const UniqueFile file = openFile(path, GENERIC_WRITE, TRUNCATE_EXISTING);
     return file && writeAll(file.get(), bytes);
 }
 
 }  // namespace
 
-std::optional<std::string> Win32FileSystem::readOrCreate(const std::filesystem::path& path,
+std::optional<std::string> Win32FileSystem::readOrCreate(const std::string& pathUtf8,
                                                          std::size_t maxBytes) {
+    const std::wstring path = toWide(pathUtf8);
     const UniqueFile file = openFile(path, GENERIC_READ, OPEN_EXISTING);
     if (!file) {
         if (GetLastError() != ERROR_FILE_NOT_FOUND) {
@@ -68,9 +70,9 @@ std::optional<std::string> Win32FileSystem::readOrCreate(const std::filesystem::
     return content;
 }
 
-bool Win32FileSystem::replace(const std::filesystem::path& path, std::string_view bytes) {
-    std::filesystem::path temporary = path;
-    temporary += L".tmp";
+bool Win32FileSystem::replace(const std::string& pathUtf8, std::string_view bytes) {
+    const std::wstring path = toWide(pathUtf8);
+    const std::wstring temporary = path + L".tmp";
     {
         const UniqueFile file = openFile(temporary, GENERIC_WRITE, CREATE_ALWAYS);
         if (!file) {

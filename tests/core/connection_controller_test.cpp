@@ -15,7 +15,9 @@ const std::string kRecordBytes = "10.0.0.7|a|b|3390|8080|c|d|e|f";
 
 class ConnectionTest : public ::testing::Test {
 protected:
-    std::string savedFile() const { return files_.files_.at("/app/pelmark.ini"); }
+    std::string savedFile() const {
+        return files_.files_.at(window_.identificationStore().filePath());
+    }
 
     // Connect, then the server accepts and greets.
     void connectAndGreet(std::string_view identification) {
@@ -256,7 +258,7 @@ TEST_F(ConnectionTest, HostileRepliesAreDecodedAndNeverCrash) {
 }
 
 TEST_F(ConnectionTest, LoadSetsTheCaptionAndFillsTheBox) {
-    files_.files_["/app/pelmark.ini"] = "acme\r\n";
+    files_.files_[window_.identificationStore().filePath()] = "acme\r\n";
     window_.formLoad();
     EXPECT_EQ(view_.caption_, "Corvalis 01.07");
     EXPECT_EQ(view_.box_, "acme");

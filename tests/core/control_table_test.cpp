@@ -35,7 +35,8 @@ TEST(ControlTable, LightsShareTheirTopAndEveryControlIsNamed) {
     std::set<std::string_view> names;
     for (const ControlSpec& spec : kControls) {
         EXPECT_TRUE(names.insert(spec.name).second) << spec.name;
-        EXPECT_FALSE(spec.accessibleName.empty()) << spec.name;  // screen readers name every control
+        EXPECT_FALSE(spec.accessibleName.empty())
+            << spec.name;  // screen readers name every control
     }
 }
 

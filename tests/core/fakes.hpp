@@ -118,20 +118,20 @@ public:
 // Files in memory; failures are switched on per operation.
 class FakeFileSystem final : public store::FileSystem {
 public:
-    std::optional<std::string> readOrCreate(const std::filesystem::path& path,
+    std::optional<std::string> readOrCreate(const std::string& path,
                                             std::size_t maxBytes) override {
         if (failReads_) {
             return std::nullopt;
         }
-        auto& content = files_[path.generic_string()];
+        auto& content = files_[path];
         return content.substr(0, maxBytes);
     }
-    bool replace(const std::filesystem::path& path, std::string_view bytes) override {
+    bool replace(const std::string& path, std::string_view bytes) override {
         ++writes_;
         if (failWrites_) {
             return false;
         }
-        files_[path.generic_string()] = bytes;
+        files_[path] = bytes;
         return true;
     }
 

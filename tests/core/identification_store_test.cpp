@@ -30,6 +30,11 @@ private:
     fs::path path_;
 };
 
+std::string utf8(const fs::path& path) {
+    const std::u8string text = path.u8string();
+    return {text.begin(), text.end()};
+}
+
 std::string readBytes(const fs::path& path) {
     std::ifstream in(path, std::ios::binary);
     return {std::istreambuf_iterator<char>(in), {}};
@@ -47,7 +52,7 @@ protected:
     TemporaryFolder folder_;
     test::FakeView view_;
     StdFileSystem files_;
-    IdentificationStore store_{files_, folder_.path(), view_};
+    IdentificationStore store_{files_, utf8(folder_.path()), view_};
 };
 
 TEST_F(StoreOnDisk, FirstStartCreatesAnEmptyFileAndLeavesTheBox) {
@@ -106,7 +111,7 @@ TEST_F(StoreOnDisk, EmptyFileLeavesTheBoxAsItWas) {
 
 TEST_F(StoreOnDisk, FolderThatCannotHoldTheFileReportsEachTime) {
     writeBytes(folder_.path() / "not-a-folder", "x");
-    IdentificationStore broken{files_, folder_.path() / "not-a-folder", view_};
+    IdentificationStore broken{files_, utf8(folder_.path() / "not-a-folder"), view_};
     view_.box_ = "kept";
     broken.tratarIni(true);
     EXPECT_EQ(view_.box_, "kept");

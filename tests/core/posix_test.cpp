@@ -13,6 +13,7 @@
 #include "fakes.hpp"
 #include "store/identification_store.hpp"
 #include "text/cp1252.hpp"
+#include "text/path.hpp"
 
 namespace corvalis {
 namespace {
@@ -113,7 +114,7 @@ TEST(StdFileSystemFailures, FailedWriteLeavesThePreviousFileIntact) {
 
     test::FakeView view;
     store::StdFileSystem files;
-    store::IdentificationStore store{files, folder, view};
+    store::IdentificationStore store{files, folder.string(), view};
     view.box_ = "a much longer identification";
     {
         const FileSizeLimit limit(8);
@@ -140,6 +141,12 @@ TEST(StdFileSystemFailures, ReadOnlyFolderReportsAtStartAndAtEverySave) {
     EXPECT_EQ(view.messages_,
               std::vector<std::string>(3, "Ocorreu erro no procedimento 'tratarIni'."));
     EXPECT_FALSE(fs::exists("/proc/pelmark.ini"));
+}
+
+TEST(Paths, FilesBesideTheProgramJoinWithOneSlash) {
+    EXPECT_EQ(text::joinPath("/opt/corvalis", "pelmark.ini"), "/opt/corvalis/pelmark.ini");
+    EXPECT_EQ(text::joinPath("/", "pelmark.ini"), "/pelmark.ini");
+    EXPECT_EQ(text::joinPath("/opt/são paulo/", "Tol-Cloud.rdp"), "/opt/são paulo/Tol-Cloud.rdp");
 }
 
 }  // namespace

@@ -43,7 +43,7 @@ WindowFixture::WindowFixture(std::chrono::milliseconds timeout)
 
 void WindowFixture::open() {
     window_ =
-        std::make_unique<MainWindow>(std::filesystem::path(applicationFolder_.toStdU16String()),
+        std::make_unique<MainWindow>(QDir::toNativeSeparators(applicationFolder_).toStdString(),
                                      controlServer_.value_or(server.endpoint()), timeout_);
     window_->start();
 }

@@ -17,7 +17,7 @@ protected:
         server = std::make_unique<LoopbackControlServer>(std::move(script));
         ASSERT_NE(server->port(), 0);
         frm = std::make_unique<WindowHarness>(MainWindowOptions{
-            folder.path(), link::Endpoint{std::move(host), server->port()}, kShortTimeout});
+            utf8(folder.path()), link::Endpoint{std::move(host), server->port()}, kShortTimeout});
         ASSERT_TRUE(frm->open());
     }
 

@@ -16,20 +16,21 @@ protected:
 };
 
 TEST_F(FileStore, ReadOfAMissingFileCreatesItEmpty) {
-    EXPECT_EQ(files.readOrCreate(file, 64), std::optional<std::string>(""));
+    EXPECT_EQ(files.readOrCreate(utf8(file), 64), std::optional<std::string>(""));
     ASSERT_TRUE(std::filesystem::exists(file));
     EXPECT_EQ(std::filesystem::file_size(file), 0u);
 }
 
 TEST_F(FileStore, ReadGivesTheRawBytesUpToTheLimit) {
     writeBytes(file, "a\xE7\xE3o\r\nmais\r\n");
-    EXPECT_EQ(files.readOrCreate(file, 64), std::optional<std::string>("a\xE7\xE3o\r\nmais\r\n"));
-    EXPECT_EQ(files.readOrCreate(file, 4), std::optional<std::string>("a\xE7\xE3o"));
+    EXPECT_EQ(files.readOrCreate(utf8(file), 64),
+              std::optional<std::string>("a\xE7\xE3o\r\nmais\r\n"));
+    EXPECT_EQ(files.readOrCreate(utf8(file), 4), std::optional<std::string>("a\xE7\xE3o"));
 }
 
 TEST_F(FileStore, ReplaceLeavesExactlyTheBytesAndNoTemporaryFile) {
     writeBytes(file, "uma identificacao mais longa\r\n");
-    ASSERT_TRUE(files.replace(file, "acme\r\n"));
+    ASSERT_TRUE(files.replace(utf8(file), "acme\r\n"));
     EXPECT_EQ(readBytes(file), "acme\r\n");
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder.path()),
                             std::filesystem::directory_iterator()),
@@ -41,21 +42,21 @@ TEST_F(FileStore, ReplaceRewritesInPlaceWhenNoNewFileCanBeMadeBesideIt) {
     std::filesystem::path temporary = file;
     temporary += L".tmp";
     std::filesystem::create_directory(temporary);  // the temporary file's name is taken
-    ASSERT_TRUE(files.replace(file, "nova\r\n"));
+    ASSERT_TRUE(files.replace(utf8(file), "nova\r\n"));
     EXPECT_EQ(readBytes(file), "nova\r\n");
 }
 
 TEST_F(FileStore, AFolderInTheFilesPlaceFailsBothWays) {
     std::filesystem::create_directory(file);
-    EXPECT_EQ(files.readOrCreate(file, 64), std::nullopt);
-    EXPECT_FALSE(files.replace(file, "acme\r\n"));
+    EXPECT_EQ(files.readOrCreate(utf8(file), 64), std::nullopt);
+    EXPECT_FALSE(files.replace(utf8(file), "acme\r\n"));
     EXPECT_TRUE(std::filesystem::is_directory(file));
 }
 
 TEST_F(FileStore, AMissingFolderFailsBothWays) {
     const std::filesystem::path nowhere = folder.path() / L"não existe" / L"pelmark.ini";
-    EXPECT_EQ(files.readOrCreate(nowhere, 64), std::nullopt);
-    EXPECT_FALSE(files.replace(nowhere, "acme\r\n"));
+    EXPECT_EQ(files.readOrCreate(utf8(nowhere), 64), std::nullopt);
+    EXPECT_FALSE(files.replace(utf8(nowhere), "acme\r\n"));
 }
 
 }  // namespace

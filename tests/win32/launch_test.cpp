@@ -78,7 +78,7 @@ protected:
     void connectWith(std::string reply) {
         server = std::make_unique<LoopbackControlServer>(ServerScript{true, std::move(reply)});
         frm = std::make_unique<WindowHarness>(
-            MainWindowOptions{folder.path(), server->endpoint(), link::kDefaultTimeout});
+            MainWindowOptions{utf8(folder.path()), server->endpoint(), link::kDefaultTimeout});
         ASSERT_TRUE(frm->open());
         SetWindowTextW(frm->control(ControlId::IdentInst), L"acme");
         frm->click(ControlId::Conectar);
@@ -146,8 +146,8 @@ TEST_F(Launch, ClosedPortsSendTheUserToSalesEachButtonByItsOwnPort) {
 }
 
 TEST_F(Launch, BeforeAnyConnectBothButtonsAskToConnectFirst) {
-    frm = std::make_unique<WindowHarness>(
-        MainWindowOptions{folder.path(), link::Endpoint{"127.0.0.1", 9}, link::kDefaultTimeout});
+    frm = std::make_unique<WindowHarness>(MainWindowOptions{
+        utf8(folder.path()), link::Endpoint{"127.0.0.1", 9}, link::kDefaultTimeout});
     ASSERT_TRUE(frm->open());
     frm->click(ControlId::Sistema);
     frm->click(ControlId::Lumo);

@@ -5,6 +5,8 @@
 #include <fstream>
 #include <iterator>
 
+#include "wide_text.hpp"
+
 namespace corvalis::win32::testing {
 namespace {
 
@@ -50,6 +52,10 @@ TestFolder::TestFolder() {
 TestFolder::~TestFolder() {
     std::error_code ignored;
     std::filesystem::remove_all(path_.parent_path(), ignored);
+}
+
+std::string utf8(const std::filesystem::path& path) {
+    return toUtf8(path.wstring());
 }
 
 std::filesystem::path TestFolder::identificationFile() const {

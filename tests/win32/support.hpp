@@ -45,6 +45,7 @@ private:
 };
 
 [[nodiscard]] std::string readBytes(const std::filesystem::path& file);
+[[nodiscard]] std::string utf8(const std::filesystem::path& path);  // as the client takes paths
 [[nodiscard]] std::filesystem::path programFolder();  // where this test program and mstsc.exe are
 
 // What the recording mstsc.exe wrote: its command line and the show command it was given.

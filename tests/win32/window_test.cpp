@@ -30,7 +30,7 @@ class FrmCvWindow : public ::testing::Test {
 protected:
     void open(link::Endpoint server = {"127.0.0.1", 9}) {
         frm = std::make_unique<WindowHarness>(
-            MainWindowOptions{folder.path(), std::move(server), kShortTimeout});
+            MainWindowOptions{utf8(folder.path()), std::move(server), kShortTimeout});
         ASSERT_TRUE(frm->open());
     }
 

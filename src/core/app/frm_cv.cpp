@@ -9,8 +9,8 @@ std::string windowCaption() {
     return std::string(kInitialCaption) + " " + std::string(kVersionText);
 }
 
-FrmCv::FrmCv(Ports ports, const std::filesystem::path& applicationFolder,
-             link::Endpoint controlServer, std::chrono::milliseconds timeout)
+FrmCv::FrmCv(Ports ports, const std::string& applicationFolder, link::Endpoint controlServer,
+             std::chrono::milliseconds timeout)
     : view_(ports.view),
       store_(ports.files, applicationFolder, ports.view),
       controller_(ports.view, ports.socket, ports.timer, store_, dadosAcesso_,

@@ -1,7 +1,7 @@
 #pragma once
 
 #include <chrono>
-#include <filesystem>
+#include <string>
 
 #include "app/view.hpp"
 #include "launch/launchers.hpp"
@@ -26,7 +26,7 @@ struct Ports {
 // and turns each event of the window into the logic behind it. Front ends only forward events.
 class FrmCv {
 public:
-    FrmCv(Ports ports, const std::filesystem::path& applicationFolder, link::Endpoint controlServer,
+    FrmCv(Ports ports, const std::string& applicationFolder, link::Endpoint controlServer,
           std::chrono::milliseconds timeout = link::kDefaultTimeout);
 
     // Window load: caption, then the saved identification. The front end shows the window after.

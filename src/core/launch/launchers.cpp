@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <utility>
 
+#include "text/path.hpp"
+
 namespace corvalis::launch {
 namespace {
 
@@ -11,11 +13,6 @@ constexpr std::string_view kZeroPort = "0";
 bool isSafeCharacter(char c) {
     return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '.' ||
            c == '-' || c == '_' || c == ':' || c == '[' || c == ']';
-}
-
-std::string utf8Path(const std::filesystem::path& path) {
-    const std::u8string text = path.u8string();
-    return {text.begin(), text.end()};
 }
 
 std::string target(const link::DadosAcesso& dados) {
@@ -49,13 +46,13 @@ bool isSafeAccessValue(std::string_view value) {
     return std::all_of(value.begin(), value.end(), isSafeCharacter);
 }
 
-RemoteDesktopCommand remoteDesktopCommand(const std::filesystem::path& applicationFolder,
+RemoteDesktopCommand remoteDesktopCommand(std::string_view applicationFolder,
                                           const link::DadosAcesso& dados) {
     RemoteDesktopCommand command;
     // mstsc.exe takes its connection file quoted, so a folder with blanks stays one argument.
-    command.commandLine = "mstsc.exe \"" + utf8Path(applicationFolder) + "\\" +
+    command.commandLine = "mstsc.exe \"" + std::string(applicationFolder) + "\\" +
                           std::string(kConnectionFileName) + "\" /V:" + target(dados);
-    command.freeRdpArguments = {utf8Path(applicationFolder / kConnectionFileName),
+    command.freeRdpArguments = {text::joinPath(applicationFolder, kConnectionFileName),
                                 "/v:" + target(dados)};
     return command;
 }
@@ -65,7 +62,7 @@ std::string webUrl(const link::DadosAcesso& dados) {
 }
 
 RemoteDesktopLauncher::RemoteDesktopLauncher(app::View& view, ProcessStarter& starter,
-                                             std::filesystem::path applicationFolder)
+                                             std::string applicationFolder)
     : view_(view), starter_(starter), applicationFolder_(std::move(applicationFolder)) {}
 
 void RemoteDesktopLauncher::sistemaClick(bool conectado, const link::DadosAcesso& dados) {

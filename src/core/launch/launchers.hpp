@@ -1,6 +1,5 @@
 #pragma once
 
-#include <filesystem>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -48,21 +47,20 @@ public:
 // and port characters may pass (ASCII letters, digits, . - _ : [ ]). Empty text is allowed.
 [[nodiscard]] bool isSafeAccessValue(std::string_view value);
 
-[[nodiscard]] RemoteDesktopCommand remoteDesktopCommand(
-    const std::filesystem::path& applicationFolder, const link::DadosAcesso& dados);
+[[nodiscard]] RemoteDesktopCommand remoteDesktopCommand(std::string_view applicationFolder,
+                                                        const link::DadosAcesso& dados);
 [[nodiscard]] std::string webUrl(const link::DadosAcesso& dados);
 
 // Sistema: the remote-desktop button.
 class RemoteDesktopLauncher {
 public:
-    RemoteDesktopLauncher(app::View& view, ProcessStarter& starter,
-                          std::filesystem::path applicationFolder);
+    RemoteDesktopLauncher(app::View& view, ProcessStarter& starter, std::string applicationFolder);
     void sistemaClick(bool conectado, const link::DadosAcesso& dados);
 
 private:
     app::View& view_;
     ProcessStarter& starter_;
-    std::filesystem::path applicationFolder_;
+    std::string applicationFolder_;  // UTF-8
 };
 
 // Lumo: the web-access button.

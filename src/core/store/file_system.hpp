@@ -8,29 +8,29 @@
 
 namespace corvalis::store {
 
-// The file operations the identification store needs. Failures are results, never exceptions.
+// The file operations the identification store needs; paths are UTF-8 text. Failures are
+// results, never exceptions.
 class FileSystem {
 public:
     virtual ~FileSystem() = default;
 
     // The file's first bytes, at most maxBytes of them; a missing file is created empty first.
     // Empty optional when the file can neither be read nor created.
-    [[nodiscard]] virtual std::optional<std::string> readOrCreate(const std::filesystem::path& path,
+    [[nodiscard]] virtual std::optional<std::string> readOrCreate(const std::string& path,
                                                                   std::size_t maxBytes) = 0;
 
     // Gives the file exactly these bytes without ever leaving it half written: the bytes go to a
     // temporary file in the same folder that is then renamed over the old one. Where the folder
     // refuses new files but the file itself is writable, it is rewritten in place.
-    [[nodiscard]] virtual bool replace(const std::filesystem::path& path,
-                                       std::string_view bytes) = 0;
+    [[nodiscard]] virtual bool replace(const std::string& path, std::string_view bytes) = 0;
 };
 
 // std::filesystem and fstream; what the Linux build uses.
 class StdFileSystem final : public FileSystem {
 public:
-    [[nodiscard]] std::optional<std::string> readOrCreate(const std::filesystem::path& path,
+    [[nodiscard]] std::optional<std::string> readOrCreate(const std::string& path,
                                                           std::size_t maxBytes) override;
-    [[nodiscard]] bool replace(const std::filesystem::path& path, std::string_view bytes) override;
+    [[nodiscard]] bool replace(const std::string& path, std::string_view bytes) override;
 };
 
 }  // namespace corvalis::store

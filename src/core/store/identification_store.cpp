@@ -3,6 +3,7 @@
 #include <utility>
 
 #include "text/cp1252.hpp"
+#include "text/path.hpp"
 
 namespace corvalis::store {
 namespace {
@@ -21,12 +22,12 @@ std::string normaliseIdentification(std::string_view text) {
     return text::toLower(text::trimBlanks(text));
 }
 
-IdentificationStore::IdentificationStore(FileSystem& files, std::filesystem::path applicationFolder,
+IdentificationStore::IdentificationStore(FileSystem& files, std::string applicationFolder,
                                          app::View& view)
     : files_(files), applicationFolder_(std::move(applicationFolder)), view_(view) {}
 
-std::filesystem::path IdentificationStore::filePath() const {
-    return applicationFolder_ / kIdentificationFileName;
+std::string IdentificationStore::filePath() const {
+    return text::joinPath(applicationFolder_, kIdentificationFileName);
 }
 
 void IdentificationStore::tratarIni(bool read) {

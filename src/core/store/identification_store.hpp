@@ -1,7 +1,7 @@
 #pragma once
 
 #include <cstddef>
-#include <filesystem>
+#include <string>
 #include <string_view>
 
 #include "app/view.hpp"
@@ -19,21 +19,20 @@ inline constexpr std::size_t kMaxFileBytesRead = 1024 * 1024;
 // program. It moves the text between that file and the identification box of the window.
 class IdentificationStore {
 public:
-    IdentificationStore(FileSystem& files, std::filesystem::path applicationFolder,
-                        app::View& view);
+    IdentificationStore(FileSystem& files, std::string applicationFolder, app::View& view);
 
     // read = true fills the box from the file; read = false saves the box, lower case and without
     // outer blanks. Failures are reported in a message box, never to the caller.
     void tratarIni(bool read);
 
-    [[nodiscard]] std::filesystem::path filePath() const;
+    [[nodiscard]] std::string filePath() const;
 
 private:
     void readIntoBox();
     void writeFromBox();
 
     FileSystem& files_;
-    std::filesystem::path applicationFolder_;
+    std::string applicationFolder_;
     app::View& view_;
 };
 

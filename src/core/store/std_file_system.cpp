@@ -8,8 +8,12 @@ namespace {
 
 namespace fs = std::filesystem;
 
-bool writeWhole(const fs::path& path, std::string_view bytes, std::ios::openmode extra) {
-    std::ofstream out(path, std::ios::binary | std::ios::out | extra);
+fs::path toPath(const std::string& utf8) {
+    return fs::path(std::u8string(utf8.begin(), utf8.end()));
+}
+
+bool writeWhole(const fs::path& path, std::string_view bytes) {
+    std::ofstream out(path, std::ios::binary | std::ios::out | std::ios::trunc);
     if (!out) {
         return false;
     }
@@ -18,15 +22,11 @@ bool writeWhole(const fs::path& path, std::string_view bytes, std::ios::openmode
     return static_cast<bool>(out);
 }
 
-fs::path temporaryPath(const fs::path& path) {
-    fs::path temporary = path;
-    temporary += ".tmp";
-    return temporary;
-}
-
 }  // namespace
 
-std::optional<std::string> StdFileSystem::readOrCreate(const fs::path& path, std::size_t maxBytes) {
+std::optional<std::string> StdFileSystem::readOrCreate(const std::string& pathUtf8,
+                                                       std::size_t maxBytes) {
+    const fs::path path = toPath(pathUtf8);
     std::error_code error;
     if (!fs::exists(path, error)) {
         if (error) {
@@ -51,21 +51,18 @@ std::optional<std::string> StdFileSystem::readOrCreate(const fs::path& path, std
     return content;
 }
 
-bool StdFileSystem::replace(const fs::path& path, std::string_view bytes) {
-    const fs::path temporary = temporaryPath(path);
+bool StdFileSystem::replace(const std::string& pathUtf8, std::string_view bytes) {
+    const fs::path path = toPath(pathUtf8);
+    const fs::path temporary = toPath(pathUtf8 + ".tmp");
+    std::error_code error;
     {
         std::ofstream probe(temporary, std::ios::binary | std::ios::out | std::ios::trunc);
         if (!probe) {
             // The folder takes no new files: the file itself may still be writable.
-            std::error_code error;
-            if (!fs::is_regular_file(path, error)) {
-                return false;
-            }
-            return writeWhole(path, bytes, std::ios::trunc);
+            return fs::is_regular_file(path, error) && writeWhole(path, bytes);
         }
     }
-    std::error_code error;
-    if (!writeWhole(temporary, bytes, std::ios::trunc)) {
+    if (!writeWhole(temporary, bytes)) {
         fs::remove(temporary, error);
         return false;
     }
