@@ -9,7 +9,7 @@ packages=(
     libasio-dev
     xvfb xauth fonts-wine fonts-dejavu-core
     g++-mingw-w64-x86-64 mingw-w64-x86-64-dev wine wine64
-    imagemagick nginx-light
+    imagemagick nginx-light util-linux
 )
 
 missing=()
