@@ -20,9 +20,9 @@ namespace {
 
 using app::twipsToPixels;
 
-QRect pixelGeometry(const app::ControlSpec& spec) {
-    return {twipsToPixels(spec.left), twipsToPixels(spec.top), twipsToPixels(spec.width),
-            twipsToPixels(spec.height)};
+QRect pixelGeometry(const app::ControlDefinition& definition) {
+    return {twipsToPixels(definition.left), twipsToPixels(definition.top),
+            twipsToPixels(definition.width), twipsToPixels(definition.height)};
 }
 
 QColor toQColor(app::Rgb rgb) {
@@ -48,41 +48,41 @@ Qt::Alignment labelAlignment(app::Alignment alignment) {
     return Qt::AlignTop | (alignment == app::Alignment::Center ? Qt::AlignHCenter : Qt::AlignLeft);
 }
 
-QLabel* createPicture(const app::ControlSpec& spec, QWidget* parent) {
+QLabel* createPicture(const app::ControlDefinition& definition, QWidget* parent) {
     auto* picture = new QLabel(parent);
     // At natural size, never stretched to its box.
-    picture->setPixmap(QPixmap(artworkResource(spec.artwork)));
+    picture->setPixmap(QPixmap(artworkResource(definition.artwork)));
     picture->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     return picture;
 }
 
-QLabel* createLabel(const app::ControlSpec& spec, QWidget* parent) {
+QLabel* createLabel(const app::ControlDefinition& definition, QWidget* parent) {
     auto* label = new QLabel(parent);
     // A status text can carry a typed identification: it must never be read as markup.
     label->setTextFormat(Qt::PlainText);
-    label->setText(toQString(spec.text));
-    label->setAlignment(labelAlignment(spec.alignment));
+    label->setText(toQString(definition.text));
+    label->setAlignment(labelAlignment(definition.alignment));
     return label;
 }
 
-QPushButton* createButton(const app::ControlSpec& spec, QWidget* parent) {
-    auto* button = new QPushButton(toQString(spec.text), parent);
+QPushButton* createButton(const app::ControlDefinition& definition, QWidget* parent) {
+    auto* button = new QPushButton(toQString(definition.text), parent);
     // Enter on a focused button clicks it: Enter in the box leads to Conectar, a second one
     // connects. Outside a dialog no button is a default one, so the box's own Enter clicks none.
     button->setAutoDefault(true);
     return button;
 }
 
-QWidget* createControl(const app::ControlSpec& spec, QWidget* parent) {
-    switch (spec.kind) {
+QWidget* createControl(const app::ControlDefinition& definition, QWidget* parent) {
+    switch (definition.kind) {
         case app::ControlKind::Picture:
-            return createPicture(spec, parent);
+            return createPicture(definition, parent);
         case app::ControlKind::Label:
-            return createLabel(spec, parent);
+            return createLabel(definition, parent);
         case app::ControlKind::TextBox:
-            return new QLineEdit(toQString(spec.text), parent);
+            return new QLineEdit(toQString(definition.text), parent);
         case app::ControlKind::Button:
-            return createButton(spec, parent);
+            return createButton(definition, parent);
     }
     return nullptr;
 }
@@ -100,13 +100,13 @@ QPalette::ColorRole foregroundRole(app::ControlKind kind) {
     return QPalette::WindowText;
 }
 
-void applyColours(const app::ControlSpec& spec, QWidget& widget) {
+void applyColours(const app::ControlDefinition& definition, QWidget& widget) {
     QPalette palette = widget.palette();
-    if (spec.foreground) {
-        palette.setColor(foregroundRole(spec.kind), toQColor(*spec.foreground));
+    if (definition.foreground) {
+        palette.setColor(foregroundRole(definition.kind), toQColor(*definition.foreground));
     }
-    if (spec.background) {
-        palette.setColor(QPalette::Window, toQColor(*spec.background));
+    if (definition.background) {
+        palette.setColor(QPalette::Window, toQColor(*definition.background));
         widget.setAutoFillBackground(true);
     }
     widget.setPalette(palette);
@@ -130,14 +130,14 @@ MainWindow::MainWindow(std::string applicationFolder, link::Endpoint controlServ
 }
 
 void MainWindow::createControls() {
-    for (const app::ControlSpec& spec : app::kControls) {
-        QWidget* widget = createControl(spec, this);
-        widget->setObjectName(toQString(spec.name));
-        widget->setGeometry(pixelGeometry(spec));
-        widget->setAccessibleName(toQString(spec.accessibleName));
-        applyColours(spec, *widget);
-        widget->setVisible(spec.visible);
-        controls_[spec.id] = widget;
+    for (const app::ControlDefinition& definition : app::kControls) {
+        QWidget* widget = createControl(definition, this);
+        widget->setObjectName(toQString(definition.name));
+        widget->setGeometry(pixelGeometry(definition));
+        widget->setAccessibleName(toQString(definition.accessibleName));
+        applyColours(definition, *widget);
+        widget->setVisible(definition.visible);
+        controls_[definition.id] = widget;
     }
     identInst_ = static_cast<QLineEdit*>(controls_.at(app::ControlId::IdentInst));
     aviso_ = static_cast<QLabel*>(controls_.at(app::ControlId::Aviso));

@@ -11,9 +11,9 @@
 namespace corvalis::win32 {
 namespace {
 
+using app::ControlDefinition;
 using app::ControlId;
 using app::ControlKind;
-using app::ControlSpec;
 using app::kControls;
 
 constexpr wchar_t kClassName[] = L"CorvalisFrmCv";
@@ -34,15 +34,6 @@ COLORREF toColorRef(app::Rgb colour) {
     return RGB(colour.red, colour.green, colour.blue);
 }
 
-std::size_t indexOfId(ControlId id) {
-    for (std::size_t index = 0; index < kControls.size(); ++index) {
-        if (kControls[index].id == id) {
-            return index;
-        }
-    }
-    return kControls.size();
-}
-
 ControlId lightControl(app::Light light) {
     return light == app::Light::Verde ? ControlId::sinalVerde : ControlId::sinalVermelho;
 }
@@ -53,9 +44,9 @@ struct ControlClass {
     DWORD exStyle;
 };
 
-ControlClass controlClass(const ControlSpec& spec) {
-    const DWORD alignment = spec.alignment == app::Alignment::Center ? SS_CENTER : SS_LEFT;
-    switch (spec.kind) {
+ControlClass controlClass(const ControlDefinition& definition) {
+    const DWORD alignment = definition.alignment == app::Alignment::Center ? SS_CENTER : SS_LEFT;
+    switch (definition.kind) {
         case ControlKind::Picture:
             return {L"STATIC", SS_OWNERDRAW, 0};
         case ControlKind::Label:
@@ -130,8 +121,7 @@ bool MainWindow::create(int showCommand) {
 }
 
 HWND MainWindow::control(ControlId id) const {
-    const std::size_t index = indexOfId(id);
-    return index < controls_.size() ? controls_[index] : nullptr;
+    return controls_[app::controlIndex(id)];
 }
 
 LRESULT MainWindow::handleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
@@ -193,18 +183,18 @@ LRESULT MainWindow::onCreate() {
 
 void MainWindow::createControls() {
     for (int index = 0; index < kControlCount; ++index) {
-        const ControlSpec& spec = kControls[static_cast<std::size_t>(index)];
-        const ControlClass kind = controlClass(spec);
+        const ControlDefinition& definition = kControls[static_cast<std::size_t>(index)];
+        const ControlClass kind = controlClass(definition);
         const std::string_view text =
-            spec.kind == ControlKind::Picture ? spec.accessibleName : spec.text;
-        const DWORD style = WS_CHILD | kind.style | (spec.visible ? WS_VISIBLE : 0);
+            definition.kind == ControlKind::Picture ? definition.accessibleName : definition.text;
+        const DWORD style = WS_CHILD | kind.style | (definition.visible ? WS_VISIBLE : 0);
         controls_[static_cast<std::size_t>(index)] = CreateWindowExW(
             kind.exStyle, kind.className, toWide(text).c_str(), style, 0, 0, 0, 0, window(),
             reinterpret_cast<HMENU>(static_cast<INT_PTR>(kFirstControlId + index)), instance_,
             nullptr);
-        if (spec.background) {
+        if (definition.background) {
             backgrounds_[static_cast<std::size_t>(index)] =
-                UniqueBrush(CreateSolidBrush(toColorRef(*spec.background)));
+                UniqueBrush(CreateSolidBrush(toColorRef(*definition.background)));
         }
     }
     SetWindowSubclass(control(ControlId::IdentInst), identInstProcedure, kIdentInstSubclassId,
@@ -226,12 +216,16 @@ int MainWindow::pixels(int twips) const {
     return app::twipsToPixels(twips, dpi_);
 }
 
+void MainWindow::placeControl(std::size_t index) {
+    const ControlDefinition& definition = kControls[index];
+    MoveWindow(controls_[index], pixels(leftTwips_[index]), pixels(definition.top),
+               pixels(definition.width), pixels(definition.height), TRUE);
+}
+
 void MainWindow::applyLayout() {
     UniqueFont font = createFont(dpi_);
     for (std::size_t index = 0; index < kControls.size(); ++index) {
-        const ControlSpec& spec = kControls[index];
-        MoveWindow(controls_[index], pixels(leftTwips_[index]), pixels(spec.top),
-                   pixels(spec.width), pixels(spec.height), TRUE);
+        placeControl(index);
         SendMessageW(controls_[index], WM_SETFONT, reinterpret_cast<WPARAM>(font.get()), TRUE);
     }
     font_ = std::move(font);  // only now is the old font no longer in use
@@ -300,27 +294,24 @@ void MainWindow::onCommand(int id, int notification) {
 
 LRESULT MainWindow::onStaticColour(HDC dc, HWND control) {
     const std::size_t index = indexOf(control);
-    const COLORREF face = GetSysColor(COLOR_BTNFACE);
-    if (index == controls_.size()) {
-        SetBkColor(dc, face);
-        return reinterpret_cast<LRESULT>(GetSysColorBrush(COLOR_BTNFACE));
+    if (index < controls_.size()) {
+        const ControlDefinition& definition = kControls[index];
+        if (definition.foreground) {
+            SetTextColor(dc, toColorRef(*definition.foreground));
+        }
+        if (definition.background) {
+            SetBkColor(dc, toColorRef(*definition.background));
+            return reinterpret_cast<LRESULT>(backgrounds_[index].get());
+        }
     }
-    const ControlSpec& spec = kControls[index];
-    if (spec.foreground) {
-        SetTextColor(dc, toColorRef(*spec.foreground));
-    }
-    if (spec.background) {
-        SetBkColor(dc, toColorRef(*spec.background));
-        return reinterpret_cast<LRESULT>(backgrounds_[index].get());
-    }
-    SetBkColor(dc, face);
+    SetBkColor(dc, GetSysColor(COLOR_BTNFACE));
     return reinterpret_cast<LRESULT>(GetSysColorBrush(COLOR_BTNFACE));
 }
 
 LRESULT MainWindow::onEditColour(HDC dc) {
-    const ControlSpec& spec = app::control(ControlId::IdentInst);
-    if (spec.foreground) {
-        SetTextColor(dc, toColorRef(*spec.foreground));
+    const ControlDefinition& definition = app::control(ControlId::IdentInst);
+    if (definition.foreground) {
+        SetTextColor(dc, toColorRef(*definition.foreground));
     }
     SetBkColor(dc, GetSysColor(COLOR_WINDOW));
     return reinterpret_cast<LRESULT>(GetSysColorBrush(COLOR_WINDOW));
@@ -434,15 +425,13 @@ bool MainWindow::isLightVisible(app::Light light) const {
 }
 
 int MainWindow::lightLeft(app::Light light) const {
-    return leftTwips_[indexOfId(lightControl(light))];
+    return leftTwips_[app::controlIndex(lightControl(light))];
 }
 
 void MainWindow::setLightLeft(app::Light light, int twips) {
-    const std::size_t index = indexOfId(lightControl(light));
+    const std::size_t index = app::controlIndex(lightControl(light));
     leftTwips_[index] = twips;
-    const ControlSpec& spec = kControls[index];
-    MoveWindow(controls_[index], pixels(twips), pixels(spec.top), pixels(spec.width),
-               pixels(spec.height), TRUE);
+    placeControl(index);
 }
 
 std::string MainWindow::identification() const {

@@ -77,6 +77,7 @@ private:
 
     void createControls();
     void arrangeFocusOrder();
+    void placeControl(std::size_t index);
     void applyLayout();
     void fitClientArea();
     void centre();

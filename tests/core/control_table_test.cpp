@@ -27,16 +27,16 @@ TEST(ControlTable, PixelSizesAt96AndScaledDpi) {
 }
 
 TEST(ControlTable, LightsShareTheirTopAndEveryControlIsNamed) {
-    const ControlSpec& red = control(ControlId::sinalVermelho);
-    const ControlSpec& green = control(ControlId::sinalVerde);
+    const ControlDefinition& red = control(ControlId::sinalVermelho);
+    const ControlDefinition& green = control(ControlId::sinalVerde);
     EXPECT_EQ(red.top, green.top);
     EXPECT_TRUE(red.visible);
     EXPECT_FALSE(green.visible);
     std::set<std::string_view> names;
-    for (const ControlSpec& spec : kControls) {
-        EXPECT_TRUE(names.insert(spec.name).second) << spec.name;
-        EXPECT_FALSE(spec.accessibleName.empty())
-            << spec.name;  // screen readers name every control
+    for (const ControlDefinition& definition : kControls) {
+        EXPECT_TRUE(names.insert(definition.name).second) << definition.name;
+        EXPECT_FALSE(definition.accessibleName.empty())
+            << definition.name;  // screen readers name every control
     }
 }
 

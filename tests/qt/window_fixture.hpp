@@ -26,7 +26,7 @@ inline constexpr int kPatienceMs = static_cast<int>(kPatience.count());
 // Long enough for a stray connection, message box or process to show itself if one were coming.
 inline constexpr std::chrono::milliseconds kSettle{200};
 
-// Spec values in pixels (twips / 15), written out so that a wrong table or conversion shows.
+// Expected values in pixels (twips / 15), written out so that a wrong table or conversion shows.
 inline constexpr QPoint kRedLightPosition{120, 181};
 inline constexpr QPoint kGreenLightStartPosition{40, 181};
 

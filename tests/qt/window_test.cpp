@@ -132,14 +132,14 @@ private slots:
     void controlsStandWhereTheTableSays() {
         WindowFixture fixture;
         fixture.open();
-        for (const app::ControlSpec& spec : app::kControls) {
-            QWidget* widget = fixture.window().findChild<QWidget*>(qs(spec.name));
-            QVERIFY2(widget != nullptr, spec.name.data());
-            const QRect expected(pixels(spec.left), pixels(spec.top), pixels(spec.width),
-                                 pixels(spec.height));
+        for (const app::ControlDefinition& definition : app::kControls) {
+            QWidget* widget = fixture.window().findChild<QWidget*>(qs(definition.name));
+            QVERIFY2(widget != nullptr, definition.name.data());
+            const QRect expected(pixels(definition.left), pixels(definition.top),
+                                 pixels(definition.width), pixels(definition.height));
             QCOMPARE(widget->geometry(), expected);
-            QCOMPARE(!widget->isHidden(), spec.visible);
-            QCOMPARE(widget->accessibleName(), qs(spec.accessibleName));
+            QCOMPARE(!widget->isHidden(), definition.visible);
+            QCOMPARE(widget->accessibleName(), qs(definition.accessibleName));
         }
         // A few written out from the window's design, in pixels.
         QCOMPARE(fixture.button("Conectar")->geometry(), QRect(24, 193, 123, 35));

@@ -12,11 +12,11 @@ using app::twipsToPixels;
 
 constexpr auto kShortTimeout = 200ms;
 
-RECT expectedBounds(const app::ControlSpec& spec, int dpi) {
-    const int left = twipsToPixels(spec.left, dpi);
-    const int top = twipsToPixels(spec.top, dpi);
-    return RECT{left, top, left + twipsToPixels(spec.width, dpi),
-                top + twipsToPixels(spec.height, dpi)};
+RECT expectedBounds(const app::ControlDefinition& definition, int dpi) {
+    const int left = twipsToPixels(definition.left, dpi);
+    const int top = twipsToPixels(definition.top, dpi);
+    return RECT{left, top, left + twipsToPixels(definition.width, dpi),
+                top + twipsToPixels(definition.height, dpi)};
 }
 
 LOGFONTW fontOf(HWND control) {
@@ -91,25 +91,25 @@ TEST_F(FrmCvWindow, LayoutFontsAndStylesFollowTheControlTableAt96Dpi) {
     EXPECT_EQ(client.right, 350);
     EXPECT_EQ(client.bottom, 347);
 
-    for (const app::ControlSpec& spec : app::kControls) {
-        SCOPED_TRACE(std::string(spec.name));
-        EXPECT_TRUE(sameRect(frm->bounds(spec.id), expectedBounds(spec, 96)));
-        EXPECT_EQ(frm->isShown(spec.id), spec.visible);
-        const LONG_PTR style = GetWindowLongPtrW(frm->control(spec.id), GWL_STYLE);
-        if (spec.kind == app::ControlKind::Label) {
-            EXPECT_EQ(frm->text(spec.id), std::wstring(toWide(spec.text)));
+    for (const app::ControlDefinition& definition : app::kControls) {
+        SCOPED_TRACE(std::string(definition.name));
+        EXPECT_TRUE(sameRect(frm->bounds(definition.id), expectedBounds(definition, 96)));
+        EXPECT_EQ(frm->isShown(definition.id), definition.visible);
+        const LONG_PTR style = GetWindowLongPtrW(frm->control(definition.id), GWL_STYLE);
+        if (definition.kind == app::ControlKind::Label) {
+            EXPECT_EQ(frm->text(definition.id), std::wstring(toWide(definition.text)));
             EXPECT_NE(style & SS_NOPREFIX, 0);
             const LONG_PTR alignment =
-                spec.alignment == app::Alignment::Center ? SS_CENTER : SS_LEFT;
+                definition.alignment == app::Alignment::Center ? SS_CENTER : SS_LEFT;
             EXPECT_EQ(style & SS_TYPEMASK, alignment);
         }
-        if (spec.kind == app::ControlKind::Button) {
-            EXPECT_EQ(frm->text(spec.id), std::wstring(toWide(spec.text)));
-            EXPECT_EQ(frm->bounds(spec.id).right - frm->bounds(spec.id).left, 123);
-            EXPECT_EQ(frm->bounds(spec.id).bottom - frm->bounds(spec.id).top, 35);
+        if (definition.kind == app::ControlKind::Button) {
+            EXPECT_EQ(frm->text(definition.id), std::wstring(toWide(definition.text)));
+            EXPECT_EQ(frm->bounds(definition.id).right - frm->bounds(definition.id).left, 123);
+            EXPECT_EQ(frm->bounds(definition.id).bottom - frm->bounds(definition.id).top, 35);
         }
-        if (spec.kind != app::ControlKind::Picture) {
-            const LOGFONTW font = fontOf(frm->control(spec.id));
+        if (definition.kind != app::ControlKind::Picture) {
+            const LOGFONTW font = fontOf(frm->control(definition.id));
             EXPECT_EQ(std::wstring(font.lfFaceName), L"Tahoma");
             EXPECT_EQ(font.lfHeight, -11);
             EXPECT_EQ(font.lfWeight, FW_BOLD);
@@ -265,12 +265,12 @@ TEST_F(FrmCvWindow, DpiChangeScalesLayoutAndFontAndKeepsMovedLight) {
     GetClientRect(frm->window(), &client);
     EXPECT_EQ(client.right, 525);
     EXPECT_EQ(client.bottom, 521);
-    for (const app::ControlSpec& spec : app::kControls) {
-        if (spec.id == ControlId::sinalVerde) {
+    for (const app::ControlDefinition& definition : app::kControls) {
+        if (definition.id == ControlId::sinalVerde) {
             continue;
         }
-        SCOPED_TRACE(std::string(spec.name));
-        EXPECT_TRUE(sameRect(frm->bounds(spec.id), expectedBounds(spec, kDpi)));
+        SCOPED_TRACE(std::string(definition.name));
+        EXPECT_TRUE(sameRect(frm->bounds(definition.id), expectedBounds(definition, kDpi)));
     }
     // The green light stays where the green-light sequence put it: the red light's place.
     EXPECT_TRUE(sameRect(frm->bounds(ControlId::sinalVerde),

@@ -4,24 +4,21 @@
 
 namespace corvalis::app {
 
-const ControlSpec& control(ControlId id) {
-    return *std::find_if(kControls.begin(), kControls.end(),
-                         [id](const ControlSpec& spec) { return spec.id == id; });
-}
-
 std::vector<ControlId> focusOrder() {
-    std::vector<const ControlSpec*> focusable;
-    for (const ControlSpec& spec : kControls) {
-        if (spec.kind == ControlKind::TextBox || spec.kind == ControlKind::Button) {
-            focusable.push_back(&spec);
+    std::vector<const ControlDefinition*> focusable;
+    for (const ControlDefinition& definition : kControls) {
+        if (definition.kind == ControlKind::TextBox || definition.kind == ControlKind::Button) {
+            focusable.push_back(&definition);
         }
     }
     std::sort(focusable.begin(), focusable.end(),
-              [](const ControlSpec* a, const ControlSpec* b) { return a->tabIndex < b->tabIndex; });
+              [](const ControlDefinition* a, const ControlDefinition* b) {
+                  return a->tabIndex < b->tabIndex;
+              });
     std::vector<ControlId> order;
     order.reserve(focusable.size());
-    for (const ControlSpec* spec : focusable) {
-        order.push_back(spec->id);
+    for (const ControlDefinition* definition : focusable) {
+        order.push_back(definition->id);
     }
     return order;
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <string_view>
@@ -44,7 +45,7 @@ inline constexpr Rgb kBlack{0x00, 0x00, 0x00};
 
 inline constexpr int kNoTabStop = -1;
 
-struct ControlSpec {
+struct ControlDefinition {
     ControlId id;
     std::string_view name;
     ControlKind kind;
@@ -62,7 +63,7 @@ struct ControlSpec {
     std::string_view accessibleName;  // UTF-8, for screen readers
 };
 
-struct FontSpec {
+struct FontDefinition {
     std::string_view family;
     double pointSize;
     bool bold;
@@ -75,7 +76,7 @@ inline constexpr std::string_view kInitialStatus = "Conexão Desativada";
 inline constexpr int kClientWidth = 5250;
 inline constexpr int kClientHeight = 5205;
 inline constexpr int kTwipsPerInch = 1440;
-inline constexpr FontSpec kFont{"Tahoma", 8.25, true};
+inline constexpr FontDefinition kFont{"Tahoma", 8.25, true};
 inline constexpr int kLogoWidthPixels = 251;
 inline constexpr int kLogoHeightPixels = 89;
 inline constexpr int kLightSizePixels = 8;
@@ -86,7 +87,7 @@ inline constexpr std::string_view kRedLightName = "Sinal vermelho: conexão desa
 inline constexpr std::string_view kGreenLightName = "Sinal verde: conexão ativada";
 
 // clang-format off
-inline constexpr std::array<ControlSpec, 12> kControls{{
+inline constexpr std::array<ControlDefinition, 12> kControls{{
     {ControlId::Image1, "Image1", ControlKind::Picture, "",
      720, 120, 3765, 1335, kNoTabStop, true, {}, {}, Alignment::Left, Artwork::Logo,
      "Logotipo"},
@@ -126,7 +127,24 @@ inline constexpr std::array<ControlSpec, 12> kControls{{
 }};
 // clang-format on
 
-[[nodiscard]] const ControlSpec& control(ControlId id);
+// The table lists the controls in the order of ControlId, so an id is also its index.
+[[nodiscard]] constexpr std::size_t controlIndex(ControlId id) {
+    return static_cast<std::size_t>(id);
+}
+
+[[nodiscard]] constexpr bool isTableInIdOrder() {
+    for (std::size_t index = 0; index < kControls.size(); ++index) {
+        if (controlIndex(kControls[index].id) != index) {
+            return false;
+        }
+    }
+    return true;
+}
+static_assert(isTableInIdOrder(), "kControls must list the controls in ControlId order");
+
+[[nodiscard]] constexpr const ControlDefinition& control(ControlId id) {
+    return kControls[controlIndex(id)];
+}
 
 // Controls that take the keyboard focus, in tab order; the window opens with the focus on the
 // first.
