@@ -37,7 +37,7 @@ run_build() {
     failed=$((failed + bad))
 }
 
-run_build build/native -DCMAKE_BUILD_TYPE=RelWithDebInfo
+run_build build/native -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCORVALIS_BUILD_BENCH=ON
 run_build build/asan -DCMAKE_BUILD_TYPE=Debug -DCORVALIS_SANITIZE=ON
 run_build build/mingw -DCMAKE_BUILD_TYPE=MinSizeRel -DCMAKE_TOOLCHAIN_FILE="$PWD/cmake/mingw-w64-x86_64.cmake"
 

@@ -16,10 +16,11 @@ clients=${BENCH_CLIENTS:-64}
 idle_connections=${BENCH_IDLE:-10000}
 rounds=${BENCH_ROUNDS:-5}
 
-cmake -S bench/server -B "${build_dir}" -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
-cmake --build "${build_dir}" >/dev/null
-server="${build_dir}/control-server/corvalis-control-server"
-generator="${build_dir}/corvalis-load-generator"
+cmake -S . -B "${build_dir}" -G Ninja -DCMAKE_BUILD_TYPE=Release -DCORVALIS_BUILD_BENCH=ON \
+    -DCORVALIS_BUILD_TESTS=OFF -DCORVALIS_BUILD_QT=OFF >/dev/null
+cmake --build "${build_dir}" --target corvalis-control-server corvalis-load-generator >/dev/null
+server="${build_dir}/tools/control-server/corvalis-control-server"
+generator="${build_dir}/bench/corvalis-load-generator"
 nginx_binary=$(command -v nginx || echo /usr/sbin/nginx)
 
 # Servers on the first core, load generator on the second, when the machine has two.
