@@ -12,33 +12,25 @@ TEST(Cp1252, EveryByteSurvivesTheRoundTrip) {
     }
 }
 
-TEST(Cp1252, CharactersOutsideThePageBecomeQuestionMarks) {
+TEST(Cp1252, OutsideThePageOrMalformedBecomesQuestionMarks) {
     EXPECT_EQ(encodeCp1252("日本 ok"), "?? ok");
-    EXPECT_EQ(encodeCp1252("😀"), "?");
-    EXPECT_EQ(encodeCp1252("Ā"), "?");
-}
-
-TEST(Cp1252, MalformedUtf8NeverReadsPastTheEnd) {
+    EXPECT_EQ(encodeCp1252("😀Ā"), "??");
     EXPECT_EQ(encodeCp1252("\xC3"), "?");
     EXPECT_EQ(encodeCp1252("a\xE2\x82"), "a??");
-    EXPECT_EQ(encodeCp1252("\xC0\xAF"), "??");            // overlong
+    EXPECT_EQ(encodeCp1252("\xC3("), "?(");
+    EXPECT_EQ(encodeCp1252("\xC0\xAF"), "??");  // overlong
+    EXPECT_EQ(encodeCp1252("\xE0\x80\xAF"), "???");
+    EXPECT_EQ(encodeCp1252("\xF0\x80\x80\xAF"), "????");
     EXPECT_EQ(encodeCp1252("\xED\xA0\x80"), "???");       // surrogate
     EXPECT_EQ(encodeCp1252("\xF4\x90\x80\x80"), "????");  // past U+10FFFF
-    EXPECT_EQ(toUpper("\xFF"), "?");
 }
 
-TEST(Cp1252, CaseMappingOfTheIdentificationAndTheRefusal) {
-    EXPECT_EQ(toUpper("não"), "NÃO");
-    EXPECT_EQ(toLower("AÇÃO ŠŒŽŸ"), "ação šœžÿ");
-    EXPECT_EQ(toUpper("ação šœžÿ"), "AÇÃO ŠŒŽŸ");
-    // No partner inside the page: left alone.
-    EXPECT_EQ(toUpper("ßµ×÷"), "ßµ×÷");
-    EXPECT_EQ(toLower("ßµ×÷"), "ßµ×÷");
-    EXPECT_EQ(upperCp1252('\xE3'), '\xC3');
-    EXPECT_EQ(lowerCp1252('\x9F'), '\xFF');
-}
-
-TEST(Cp1252, TrimStripsSpacesOnly) {
+TEST(Cp1252, LowerCaseAndTrimOfTheIdentification) {
+    EXPECT_EQ(toLower("AÇÃO ŠŒŽŸ ßµ×÷"), "ação šœžÿ ßµ×÷");
+    // Characters outside the page pass through whole, at every UTF-8 length and edge.
+    EXPECT_EQ(toLower("\xC2\x80\xE0\xA0\x80😀\xF4\x8F\xBF\xBF"),
+              "\xC2\x80\xE0\xA0\x80😀\xF4\x8F\xBF\xBF");
+    EXPECT_EQ(toLower("\x80"), "?");
     EXPECT_EQ(trimBlanks("  a b  "), "a b");
     EXPECT_EQ(trimBlanks("   "), "");
     EXPECT_EQ(trimBlanks("\ta\t"), "\ta\t");

@@ -115,14 +115,11 @@ public:
     int starts_ = 0;
 };
 
-// Files in memory; failures are switched on per operation.
+// Files in memory; writes can be made to fail.
 class FakeFileSystem final : public store::FileSystem {
 public:
     std::optional<std::string> readOrCreate(const std::string& path,
                                             std::size_t maxBytes) override {
-        if (failReads_) {
-            return std::nullopt;
-        }
         auto& content = files_[path];
         return content.substr(0, maxBytes);
     }
@@ -136,7 +133,6 @@ public:
     }
 
     std::map<std::string, std::string> files_;
-    bool failReads_ = false;
     bool failWrites_ = false;
     int writes_ = 0;
 };

@@ -7,34 +7,31 @@ namespace corvalis::link {
 namespace {
 
 const std::string kRefusal = "N\xE3o foi localizado um registro n\xE3o cancelado.";
+const std::string kGreeting = "Conex\xE3o_OK";
 
 TEST(Classify, GreetingOnlyWhileConnectedAndOnlyExactly) {
-    EXPECT_EQ(classify("Conex\xE3o_OK", true), MessageKind::Greeting);
-    EXPECT_EQ(classify("Conex\xE3o_OK", false), MessageKind::AccessRecord);
-    EXPECT_EQ(classify("conex\xE3o_ok", true), MessageKind::AccessRecord);
-    EXPECT_EQ(classify("Conex\xE3o_OK\r\n", true), MessageKind::AccessRecord);
-    EXPECT_EQ(classify("Conexao_OK", true), MessageKind::AccessRecord);
+    EXPECT_EQ(classify(kGreeting, true), MessageKind::Greeting);
+    for (const std::string& other : {std::string("conex\xE3o_ok"), kGreeting + "\r\n",
+                                     std::string("Conexao_OK"), kGreeting.substr(1)}) {
+        EXPECT_EQ(classify(other, true), MessageKind::AccessRecord) << other;
+    }
+    EXPECT_EQ(classify(kGreeting, false), MessageKind::AccessRecord);
 }
 
 TEST(Classify, RefusalIsTheLastFortyFiveCharactersUpperCased) {
     ASSERT_EQ(kRefusal.size(), 45u);
-    EXPECT_EQ(classify(kRefusal, true), MessageKind::Refusal);
-    EXPECT_EQ(classify("anything before | counts for nothing " + kRefusal, false),
-              MessageKind::Refusal);
-    // Lower case matches after upper-casing, "ã" included.
-    EXPECT_EQ(classify("n\xE3o foi localizado um registro n\xE3o cancelado.", true),
-              MessageKind::Refusal);
-    EXPECT_EQ(classify("N\xC3O FOI LOCALIZADO UM REGISTRO N\xC3O CANCELADO.", true),
-              MessageKind::Refusal);
-    // Anything after the text, even a blank or a line end, makes it a record.
-    EXPECT_EQ(classify(kRefusal + " ", true), MessageKind::AccessRecord);
-    EXPECT_EQ(classify(kRefusal + "\r\n", true), MessageKind::AccessRecord);
-    // A shorter text is compared whole.
-    EXPECT_EQ(classify(kRefusal.substr(1), true), MessageKind::AccessRecord);
-    EXPECT_EQ(classify("", true), MessageKind::AccessRecord);
-    // "a" without its tilde is another character.
-    EXPECT_EQ(classify("Nao foi localizado um registro nao cancelado.", true),
-              MessageKind::AccessRecord);
+    for (const std::string& refusal :
+         {kRefusal, "anything | before counts for nothing " + kRefusal,
+          std::string("n\xE3o foi localizado um registro n\xE3o cancelado."),
+          std::string("N\xC3O FOI LOCALIZADO UM REGISTRO N\xC3O CANCELADO.")}) {
+        EXPECT_EQ(classify(refusal, false), MessageKind::Refusal) << refusal;
+    }
+    // Anything after the text makes it a record; a shorter text is compared whole; "a" is not "ã".
+    for (const std::string& record :
+         {kRefusal + " ", kRefusal + "\r\n", kRefusal.substr(1), std::string(),
+          std::string("Nao foi localizado um registro nao cancelado.")}) {
+        EXPECT_EQ(classify(record, true), MessageKind::AccessRecord) << record;
+    }
 }
 
 TEST(Request, PrefixPlusIdentificationInWindows1252NothingAppended) {
@@ -49,31 +46,20 @@ DadosAcesso parsed(std::string_view reply, DadosAcesso before = {}) {
     return before;
 }
 
-TEST(TratarRegistro, ReadsItemsZeroThreeAndFour) {
+TEST(TratarRegistro, ItemsZeroThreeFourEmptyForZeroMissingKept) {
     EXPECT_EQ(parsed("10.0.0.7|a|b|3390|8080|c|d|e|f"), (DadosAcesso{"10.0.0.7", "3390", "8080"}));
     EXPECT_EQ(parsed("h|1|2|3|4|5|6|7|8|9|10|11"), (DadosAcesso{"h", "3", "4"}));
-}
-
-TEST(TratarRegistro, EmptyItemsStandForZero) {
     EXPECT_EQ(parsed("a||b|c|"), (DadosAcesso{"a", "c", "0"}));
     EXPECT_EQ(parsed("|x|y||"), (DadosAcesso{"0", "0", "0"}));
     EXPECT_EQ(parsed("|"), (DadosAcesso{"0", "", ""}));
-}
-
-TEST(TratarRegistro, MissingItemsKeepWhatTheyHeld) {
     EXPECT_EQ(parsed("onlyhost"), (DadosAcesso{"onlyhost", "", ""}));
     const DadosAcesso first{"10.0.0.7", "3390", "8080"};
     EXPECT_EQ(parsed("10.0.0.9|x|y|4000", first), (DadosAcesso{"10.0.0.9", "4000", "8080"}));
     EXPECT_EQ(parsed("", first), first);
+    EXPECT_EQ(parsed("s\xE3o|a|b|\x80|\xFF"), (DadosAcesso{"são", "€", "ÿ"}));
 }
 
-TEST(TratarRegistro, ItemsAreDecodedFromWindows1252) {
-    EXPECT_EQ(parsed("s\xE3o|a|b|\x80|\xFF").servidor, "são");
-    EXPECT_EQ(parsed("s\xE3o|a|b|\x80|\xFF").portaRdp, "€");
-    EXPECT_EQ(parsed("s\xE3o|a|b|\x80|\xFF").portaWeb, "ÿ");
-}
-
-TEST(ControlServer, EndpointOverrideForms) {
+TEST(ControlServer, OverrideFormsAndFallBackToTheBuiltInServer) {
     EXPECT_EQ(parseEndpoint("example.test", 20404), (Endpoint{"example.test", 20404}));
     EXPECT_EQ(parseEndpoint("127.0.0.1:4000", 20404), (Endpoint{"127.0.0.1", 4000}));
     EXPECT_EQ(parseEndpoint("[::1]:4000", 20404), (Endpoint{"::1", 4000}));
@@ -83,9 +69,6 @@ TEST(ControlServer, EndpointOverrideForms) {
                             "[::1]x", "two words"}) {
         EXPECT_EQ(parseEndpoint(bad, 20404), std::nullopt) << bad;
     }
-}
-
-TEST(ControlServer, InvalidOverrideFallsBackToTheBuiltInServer) {
     const Endpoint builtIn = controlServer(nullptr);
     EXPECT_EQ(builtIn.port, 20404);
     EXPECT_FALSE(builtIn.host.empty());
