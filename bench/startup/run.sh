@@ -9,18 +9,15 @@ build=${CORVALIS_BENCH_BUILD:-$root/build-bench}
 runs=${1:-21}
 
 if [[ -z "${CORVALIS_BENCH_UNDER_XVFB:-}" ]]; then
-    cmake -S "$root" -B "$build/client" -G Ninja -DCMAKE_BUILD_TYPE=Release \
-        -DCORVALIS_BUILD_TESTS=OFF -DCORVALIS_BUILD_TOOLS=OFF >/dev/null
-    cmake --build "$build/client" --target corvalis >/dev/null
-    cmake -S "$root" -B "$build/bare" -G Ninja -DCMAKE_BUILD_TYPE=Release -DCORVALIS_BUILD_BENCH=ON \
-        -DCORVALIS_BUILD_TESTS=OFF -DCORVALIS_BUILD_TOOLS=OFF >/dev/null
-    cmake --build "$build/bare" --target bare_window >/dev/null
+    cmake -S "$root" -B "$build/startup" -G Ninja -DCMAKE_BUILD_TYPE=Release \
+        -DCORVALIS_BUILD_BENCH=ON -DCORVALIS_BUILD_TESTS=OFF -DCORVALIS_BUILD_TOOLS=OFF >/dev/null
+    cmake --build "$build/startup" --target corvalis_probed bare_window >/dev/null
     CORVALIS_BENCH_UNDER_XVFB=1 CORVALIS_BENCH_BUILD="$build" \
         exec xvfb-run -a -s "-screen 0 1280x1024x24" "$0" "$runs"
 fi
 
-client=$build/client/src/qt/corvalis
-bare=$build/bare/bench/bare_window
+client=$build/startup/bench/corvalis_probed
+bare=$build/startup/bench/bare_window
 export CORVALIS_BENCH_EXIT_ON_SHOW=1
 export CORVALIS_CONTROL_SERVER=127.0.0.1:9
 

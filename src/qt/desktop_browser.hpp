@@ -5,7 +5,7 @@
 namespace corvalis::qt {
 
 // The default browser through QDesktopServices, which also honours a handler set for "http".
-class DesktopBrowser final : public launch::Browser {
+class DesktopBrowser final : public ports::Browser {
 public:
     void open(std::string_view url) override;
 };

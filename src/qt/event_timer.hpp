@@ -3,12 +3,12 @@
 #include <QObject>
 #include <QTimer>
 
-#include "link/timer.hpp"
+#include "ports/timer.hpp"
 
 namespace corvalis::qt {
 
 // Timer1: a repeating QTimer on the user-interface thread.
-class EventTimer final : public QObject, public link::Timer {
+class EventTimer final : public QObject, public ports::Timer {
     Q_OBJECT
 
 public:

@@ -3,7 +3,6 @@
 #include "application_folder.hpp"
 #include "link/control_server.hpp"
 #include "main_window.hpp"
-#include "startup_probe.hpp"
 #include "window_font.hpp"
 
 int main(int argc, char* argv[]) {
@@ -12,7 +11,6 @@ int main(int argc, char* argv[]) {
 
     corvalis::qt::MainWindow window(corvalis::qt::applicationFolder(),
                                     corvalis::link::controlServerFromEnvironment());
-    corvalis::qt::reportFirstPaintWhenAsked(window);
     window.start();
     return QApplication::exec();
 }

@@ -218,12 +218,12 @@ void MainWindow::onWinsock1DataArrival() {
     frmCv_.winsock1DataArrival();
 }
 
-MainWindow::LightPicture& MainWindow::lightPicture(app::Light light) {
-    return light == app::Light::Verde ? sinalVerde_ : sinalVermelho_;
+MainWindow::LightPicture& MainWindow::lightPicture(ports::Light light) {
+    return light == ports::Light::Verde ? sinalVerde_ : sinalVermelho_;
 }
 
-const MainWindow::LightPicture& MainWindow::lightPicture(app::Light light) const {
-    return light == app::Light::Verde ? sinalVerde_ : sinalVermelho_;
+const MainWindow::LightPicture& MainWindow::lightPicture(ports::Light light) const {
+    return light == ports::Light::Verde ? sinalVerde_ : sinalVermelho_;
 }
 
 void MainWindow::setCaption(std::string_view text) {
@@ -234,20 +234,20 @@ void MainWindow::setStatus(std::string_view text) {
     aviso_->setText(toQString(text));
 }
 
-void MainWindow::setLightVisible(app::Light light, bool visible) {
+void MainWindow::setLightVisible(ports::Light light, bool visible) {
     lightPicture(light).picture->setVisible(visible);
 }
 
-bool MainWindow::isLightVisible(app::Light light) const {
+bool MainWindow::isLightVisible(ports::Light light) const {
     // Asked of the picture itself, so the answer holds before the window is first shown.
     return !lightPicture(light).picture->isHidden();
 }
 
-int MainWindow::lightLeft(app::Light light) const {
+int MainWindow::lightLeft(ports::Light light) const {
     return lightPicture(light).leftTwips;
 }
 
-void MainWindow::setLightLeft(app::Light light, int twips) {
+void MainWindow::setLightLeft(ports::Light light, int twips) {
     LightPicture& picture = lightPicture(light);
     picture.leftTwips = twips;
     picture.picture->move(twipsToPixels(twips), picture.picture->y());

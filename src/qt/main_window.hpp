@@ -10,7 +10,7 @@
 #include "event_timer.hpp"
 #include "link/control_server.hpp"
 #include "remote_desktop.hpp"
-#include "store/file_system.hpp"
+#include "store/std_file_system.hpp"
 #include "tcp_socket.hpp"
 
 class QLabel;
@@ -20,8 +20,8 @@ class QPushButton;
 namespace corvalis::qt {
 
 // frmCV: the one window, drawn from the core's control table. Its slots only pass events on to
-// FrmCv; everything the logic does to the window comes back through app::View.
-class MainWindow final : public QWidget, private app::View {
+// FrmCv; everything the logic does to the window comes back through ports::View.
+class MainWindow final : public QWidget, private ports::View {
     Q_OBJECT
 
 public:
@@ -52,15 +52,15 @@ private:
     void createControls();
     void connectEvents();
     void centreOnScreen();
-    LightPicture& lightPicture(app::Light light);
-    const LightPicture& lightPicture(app::Light light) const;
+    LightPicture& lightPicture(ports::Light light);
+    const LightPicture& lightPicture(ports::Light light) const;
 
     void setCaption(std::string_view text) override;
     void setStatus(std::string_view text) override;
-    void setLightVisible(app::Light light, bool visible) override;
-    [[nodiscard]] bool isLightVisible(app::Light light) const override;
-    [[nodiscard]] int lightLeft(app::Light light) const override;
-    void setLightLeft(app::Light light, int twips) override;
+    void setLightVisible(ports::Light light, bool visible) override;
+    [[nodiscard]] bool isLightVisible(ports::Light light) const override;
+    [[nodiscard]] int lightLeft(ports::Light light) const override;
+    void setLightLeft(ports::Light light, int twips) override;
     [[nodiscard]] std::string identification() const override;
     void setIdentification(std::string_view text) override;
     void setFocus(app::ControlId control) override;

@@ -20,7 +20,7 @@ QString findFreeRdp() {
 
 }  // namespace
 
-bool RemoteDesktopStarter::startRemoteDesktop(const launch::RemoteDesktopCommand& command) {
+bool RemoteDesktopStarter::startRemoteDesktop(const ports::RemoteDesktopCommand& command) {
     const QString program = findFreeRdp();
     if (program.isEmpty()) {
         return false;

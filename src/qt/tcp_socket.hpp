@@ -4,12 +4,12 @@
 #include <QString>
 #include <QTcpSocket>
 
-#include "link/socket.hpp"
+#include "ports/socket.hpp"
 
 namespace corvalis::qt {
 
 // Winsock1 over QTcpSocket. Data arrival is the only event it passes on.
-class TcpSocket final : public QObject, public link::Socket {
+class TcpSocket final : public QObject, public ports::Socket {
     Q_OBJECT
 
 public:

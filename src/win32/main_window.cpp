@@ -34,8 +34,8 @@ COLORREF toColorRef(app::Rgb colour) {
     return RGB(colour.red, colour.green, colour.blue);
 }
 
-ControlId lightControl(app::Light light) {
-    return light == app::Light::Verde ? ControlId::sinalVerde : ControlId::sinalVermelho;
+ControlId lightControl(ports::Light light) {
+    return light == ports::Light::Verde ? ControlId::sinalVerde : ControlId::sinalVermelho;
 }
 
 struct ControlClass {
@@ -415,20 +415,20 @@ void MainWindow::setStatus(std::string_view text) {
     SetWindowTextW(control(ControlId::Aviso), toWide(text).c_str());
 }
 
-void MainWindow::setLightVisible(app::Light light, bool visible) {
+void MainWindow::setLightVisible(ports::Light light, bool visible) {
     ShowWindow(control(lightControl(light)), visible ? SW_SHOWNA : SW_HIDE);
 }
 
-bool MainWindow::isLightVisible(app::Light light) const {
+bool MainWindow::isLightVisible(ports::Light light) const {
     // The control's own flag, which holds while the window itself is still hidden.
     return (GetWindowLongPtrW(control(lightControl(light)), GWL_STYLE) & WS_VISIBLE) != 0;
 }
 
-int MainWindow::lightLeft(app::Light light) const {
+int MainWindow::lightLeft(ports::Light light) const {
     return leftTwips_[app::controlIndex(lightControl(light))];
 }
 
-void MainWindow::setLightLeft(app::Light light, int twips) {
+void MainWindow::setLightLeft(ports::Light light, int twips) {
     const std::size_t index = app::controlIndex(lightControl(light));
     leftTwips_[index] = twips;
     placeControl(index);

@@ -27,7 +27,7 @@ inline constexpr int kFirstControlId = 100;  // clear of IDOK and IDCANCEL
 
 // frmCV: the one window, its controls drawn from the control table, and the adapters through
 // which the model reaches Winsock, the timer, the file and the shell.
-class MainWindow final : public BaseWindow<MainWindow>, private app::View {
+class MainWindow final : public BaseWindow<MainWindow>, private ports::View {
 public:
     explicit MainWindow(MainWindowOptions options);
     MainWindow(const MainWindow&) = delete;
@@ -45,13 +45,13 @@ public:
 private:
     friend class BaseWindow<MainWindow>;
 
-    // app::View
+    // ports::View
     void setCaption(std::string_view text) override;
     void setStatus(std::string_view text) override;
-    void setLightVisible(app::Light light, bool visible) override;
-    [[nodiscard]] bool isLightVisible(app::Light light) const override;
-    [[nodiscard]] int lightLeft(app::Light light) const override;
-    void setLightLeft(app::Light light, int twips) override;
+    void setLightVisible(ports::Light light, bool visible) override;
+    [[nodiscard]] bool isLightVisible(ports::Light light) const override;
+    [[nodiscard]] int lightLeft(ports::Light light) const override;
+    void setLightLeft(ports::Light light, int twips) override;
     [[nodiscard]] std::string identification() const override;
     void setIdentification(std::string_view text) override;
     void setFocus(app::ControlId control) override;

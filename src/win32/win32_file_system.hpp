@@ -1,11 +1,11 @@
 #pragma once
 
-#include "store/file_system.hpp"
+#include "ports/file_system.hpp"
 
 namespace corvalis::win32 {
 
 // The identification file through the wide file APIs, so any folder name works.
-class Win32FileSystem final : public store::FileSystem {
+class Win32FileSystem final : public ports::FileSystem {
 public:
     [[nodiscard]] std::optional<std::string> readOrCreate(const std::string& path,
                                                           std::size_t maxBytes) override;

@@ -7,7 +7,7 @@
 
 namespace corvalis::win32 {
 
-bool Win32ProcessStarter::startRemoteDesktop(const launch::RemoteDesktopCommand& command) {
+bool Win32ProcessStarter::startRemoteDesktop(const ports::RemoteDesktopCommand& command) {
     // CreateProcessW may write into the command line, so it gets a copy of its own.
     std::wstring commandLine = toWide(command.commandLine);
     STARTUPINFOW startup{};

@@ -7,13 +7,13 @@
 namespace corvalis::win32 {
 
 // mstsc.exe through CreateProcessW on the exact command line; the process is not waited for.
-class Win32ProcessStarter final : public launch::ProcessStarter {
+class Win32ProcessStarter final : public ports::ProcessStarter {
 public:
-    [[nodiscard]] bool startRemoteDesktop(const launch::RemoteDesktopCommand& command) override;
+    [[nodiscard]] bool startRemoteDesktop(const ports::RemoteDesktopCommand& command) override;
 };
 
 // The shell's "open" on the URL, owned by the main window.
-class ShellBrowser final : public launch::Browser {
+class ShellBrowser final : public ports::Browser {
 public:
     explicit ShellBrowser(HWND owner) : owner_(owner) {}
     void open(std::string_view url) override;

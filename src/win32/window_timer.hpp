@@ -2,12 +2,12 @@
 
 #include <windows.h>
 
-#include "link/timer.hpp"
+#include "ports/timer.hpp"
 
 namespace corvalis::win32 {
 
 // Timer1 as a window timer: its WM_TIMER reaches the window only while it is started.
-class WindowTimer final : public link::Timer {
+class WindowTimer final : public ports::Timer {
 public:
     WindowTimer(HWND window, UINT_PTR id) : window_(window), id_(id) {}
     WindowTimer(const WindowTimer&) = delete;

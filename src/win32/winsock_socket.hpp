@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "handles.hpp"
-#include "link/socket.hpp"
+#include "ports/socket.hpp"
 
 namespace corvalis::win32 {
 
@@ -22,7 +22,7 @@ struct ResolvedAddress {
 // Winsock1: a non-blocking TCP client whose events come to the window through WSAAsyncSelect.
 // The host name is resolved on a short-lived thread that posts the addresses back, so neither the
 // resolution nor the connect ever blocks the window.
-class WinsockSocket final : public link::Socket {
+class WinsockSocket final : public ports::Socket {
 public:
     WinsockSocket(HWND window, UINT socketMessage, UINT resolvedMessage);
     WinsockSocket(const WinsockSocket&) = delete;

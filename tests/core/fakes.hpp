@@ -7,32 +7,33 @@
 #include <string>
 #include <vector>
 
-#include "app/view.hpp"
+#include "app/control_table.hpp"
 #include "launch/launchers.hpp"
-#include "link/socket.hpp"
-#include "link/timer.hpp"
-#include "store/file_system.hpp"
+#include "ports/file_system.hpp"
+#include "ports/socket.hpp"
+#include "ports/timer.hpp"
+#include "ports/view.hpp"
 
 namespace corvalis::test {
 
 // Records what the logic shows; starts as the window does: red at 1800, green hidden at 600.
-class FakeView final : public app::View {
+class FakeView final : public ports::View {
 public:
     void setCaption(std::string_view text) override { caption_ = text; }
     void setStatus(std::string_view text) override { statuses_.emplace_back(text); }
-    void setLightVisible(app::Light light, bool visible) override {
+    void setLightVisible(ports::Light light, bool visible) override {
         lightEvents_.push_back(std::string(visible ? "show " : "hide ") + name(light));
-        (light == app::Light::Verde ? greenVisible_ : redVisible_) = visible;
+        (light == ports::Light::Verde ? greenVisible_ : redVisible_) = visible;
     }
-    bool isLightVisible(app::Light light) const override {
-        return light == app::Light::Verde ? greenVisible_ : redVisible_;
+    bool isLightVisible(ports::Light light) const override {
+        return light == ports::Light::Verde ? greenVisible_ : redVisible_;
     }
-    int lightLeft(app::Light light) const override {
-        return light == app::Light::Verde ? greenLeft_ : redLeft_;
+    int lightLeft(ports::Light light) const override {
+        return light == ports::Light::Verde ? greenLeft_ : redLeft_;
     }
-    void setLightLeft(app::Light light, int twips) override {
+    void setLightLeft(ports::Light light, int twips) override {
         lightEvents_.push_back(std::string("move ") + name(light) + " " + std::to_string(twips));
-        (light == app::Light::Verde ? greenLeft_ : redLeft_) = twips;
+        (light == ports::Light::Verde ? greenLeft_ : redLeft_) = twips;
     }
     std::string identification() const override { return box_; }
     void setIdentification(std::string_view text) override { box_ = text; }
@@ -55,13 +56,13 @@ public:
     int greenLeft_ = 600;
 
 private:
-    static const char* name(app::Light light) {
-        return light == app::Light::Verde ? "verde" : "vermelho";
+    static const char* name(ports::Light light) {
+        return light == ports::Light::Verde ? "verde" : "vermelho";
     }
 };
 
 // A socket whose peer is the test: it queues what "arrives" and records what the logic does.
-class FakeSocket final : public link::Socket {
+class FakeSocket final : public ports::Socket {
 public:
     void close() override {
         ++closes_;
@@ -101,7 +102,7 @@ public:
     std::vector<std::string> sent_;
 };
 
-class FakeTimer final : public link::Timer {
+class FakeTimer final : public ports::Timer {
 public:
     void start(std::chrono::milliseconds interval) override {
         running_ = true;
@@ -116,7 +117,7 @@ public:
 };
 
 // Files in memory; writes can be made to fail.
-class FakeFileSystem final : public store::FileSystem {
+class FakeFileSystem final : public ports::FileSystem {
 public:
     std::optional<std::string> readOrCreate(const std::string& path,
                                             std::size_t maxBytes) override {
@@ -137,17 +138,17 @@ public:
     int writes_ = 0;
 };
 
-class RecordingProcessStarter final : public launch::ProcessStarter {
+class RecordingProcessStarter final : public ports::ProcessStarter {
 public:
-    bool startRemoteDesktop(const launch::RemoteDesktopCommand& command) override {
+    bool startRemoteDesktop(const ports::RemoteDesktopCommand& command) override {
         started_.push_back(command);
         return starts_;
     }
-    std::vector<launch::RemoteDesktopCommand> started_;
+    std::vector<ports::RemoteDesktopCommand> started_;
     bool starts_ = true;
 };
 
-class RecordingBrowser final : public launch::Browser {
+class RecordingBrowser final : public ports::Browser {
 public:
     void open(std::string_view url) override { opened_.emplace_back(url); }
     std::vector<std::string> opened_;

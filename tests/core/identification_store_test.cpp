@@ -6,6 +6,7 @@
 
 #include "fakes.hpp"
 #include "store/identification_store.hpp"
+#include "store/std_file_system.hpp"
 #include "text/path.hpp"
 
 namespace corvalis::store {

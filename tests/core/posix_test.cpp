@@ -13,6 +13,7 @@
 
 #include "fakes.hpp"
 #include "store/identification_store.hpp"
+#include "store/std_file_system.hpp"
 #include "text/cp1252.hpp"
 #include "text/path.hpp"
 

@@ -7,25 +7,14 @@
 #include <string_view>
 #include <vector>
 
+#include "ports/view.hpp"
+
 // The window frmCV as data: every front end draws its controls from this one table, so the Qt and
 // Win32 windows cannot drift apart. Geometry is in twips (1440 to the inch, 15 to a pixel at 96
 // dpi).
 namespace corvalis::app {
 
-enum class ControlId {
-    Image1,
-    Label6,
-    IdentInst,
-    Label2,
-    sinalVermelho,
-    sinalVerde,
-    Conectar,
-    Sistema,
-    Lumo,
-    cbutton3,
-    Label1,
-    Aviso,
-};
+using ports::ControlId;
 
 enum class ControlKind { Picture, Label, TextBox, Button };
 enum class Alignment { Left, Center };
@@ -77,10 +66,7 @@ inline constexpr int kClientWidth = 5250;
 inline constexpr int kClientHeight = 5205;
 inline constexpr int kTwipsPerInch = 1440;
 inline constexpr FontDefinition kFont{"Tahoma", 8.25, true};
-inline constexpr int kLogoWidthPixels = 251;
-inline constexpr int kLogoHeightPixels = 89;
 inline constexpr int kLightSizePixels = 8;
-inline constexpr int kIconSizePixels = 32;
 
 // Accessible names of the lights; the one that is lit tells a screen reader the state.
 inline constexpr std::string_view kRedLightName = "Sinal vermelho: conexão desativada";

@@ -3,9 +3,10 @@
 #include <chrono>
 #include <string>
 
-#include "app/view.hpp"
+#include "app/control_table.hpp"
 #include "launch/launchers.hpp"
 #include "link/connection_controller.hpp"
+#include "ports/view.hpp"
 #include "store/identification_store.hpp"
 
 namespace corvalis::app {
@@ -14,12 +15,12 @@ inline constexpr char16_t kCarriageReturn = 13;
 
 // The ports through which the window's logic reaches the world; the front end owns them.
 struct Ports {
-    View& view;
-    link::Socket& socket;
-    link::Timer& timer;
-    store::FileSystem& files;
-    launch::ProcessStarter& processStarter;
-    launch::Browser& browser;
+    ports::View& view;
+    ports::Socket& socket;
+    ports::Timer& timer;
+    ports::FileSystem& files;
+    ports::ProcessStarter& processStarter;
+    ports::Browser& browser;
 };
 
 // The model of frmCV: it owns conectado (through its controller) and dadosAcesso for the whole run,
@@ -44,7 +45,7 @@ public:
     [[nodiscard]] const store::IdentificationStore& identificationStore() const { return store_; }
 
 private:
-    View& view_;
+    ports::View& view_;
     link::DadosAcesso dadosAcesso_;
     store::IdentificationStore store_;
     link::ConnectionController controller_;

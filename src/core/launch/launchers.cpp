@@ -20,7 +20,7 @@ std::string target(const link::DadosAcesso& dados) {
 }
 
 // The two guards both buttons share: connected in this run, and the service allowed.
-bool passesGuards(app::View& view, bool conectado, std::string_view port) {
+bool passesGuards(ports::View& view, bool conectado, std::string_view port) {
     if (!conectado) {
         view.showMessage(kNotConnectedMessage);
         return false;
@@ -32,7 +32,7 @@ bool passesGuards(app::View& view, bool conectado, std::string_view port) {
     return true;
 }
 
-bool isSafeAccess(app::View& view, std::string_view servidor, std::string_view port) {
+bool isSafeAccess(ports::View& view, std::string_view servidor, std::string_view port) {
     if (isSafeAccessValue(servidor) && isSafeAccessValue(port)) {
         return true;
     }
@@ -46,9 +46,9 @@ bool isSafeAccessValue(std::string_view value) {
     return std::all_of(value.begin(), value.end(), isSafeCharacter);
 }
 
-RemoteDesktopCommand remoteDesktopCommand(std::string_view applicationFolder,
-                                          const link::DadosAcesso& dados) {
-    RemoteDesktopCommand command;
+ports::RemoteDesktopCommand remoteDesktopCommand(std::string_view applicationFolder,
+                                                 const link::DadosAcesso& dados) {
+    ports::RemoteDesktopCommand command;
     // mstsc.exe takes its connection file quoted, so a folder with blanks stays one argument.
     command.commandLine = "mstsc.exe \"" + std::string(applicationFolder) + "\\" +
                           std::string(kConnectionFileName) + "\" /V:" + target(dados);
@@ -61,7 +61,7 @@ std::string webUrl(const link::DadosAcesso& dados) {
     return "http://" + dados.servidor + ":" + dados.portaWeb + "/lumo";
 }
 
-RemoteDesktopLauncher::RemoteDesktopLauncher(app::View& view, ProcessStarter& starter,
+RemoteDesktopLauncher::RemoteDesktopLauncher(ports::View& view, ports::ProcessStarter& starter,
                                              std::string applicationFolder)
     : view_(view), starter_(starter), applicationFolder_(std::move(applicationFolder)) {}
 
@@ -75,7 +75,8 @@ void RemoteDesktopLauncher::sistemaClick(bool conectado, const link::DadosAcesso
     }
 }
 
-WebLauncher::WebLauncher(app::View& view, Browser& browser) : view_(view), browser_(browser) {}
+WebLauncher::WebLauncher(ports::View& view, ports::Browser& browser)
+    : view_(view), browser_(browser) {}
 
 void WebLauncher::lumoClick(bool conectado, const link::DadosAcesso& dados) {
     if (!passesGuards(view_, conectado, dados.portaWeb) ||

@@ -12,8 +12,8 @@ std::string refusalStatus(std::string_view identification) {
     return status;
 }
 
-ConnectionController::ConnectionController(app::View& view, Socket& socket, Timer& timer,
-                                           store::IdentificationStore& store,
+ConnectionController::ConnectionController(ports::View& view, ports::Socket& socket,
+                                           ports::Timer& timer, store::IdentificationStore& store,
                                            DadosAcesso& dadosAcesso, Endpoint controlServer,
                                            std::chrono::milliseconds timeout)
     : view_(view),
@@ -27,7 +27,7 @@ ConnectionController::ConnectionController(app::View& view, Socket& socket, Time
 void ConnectionController::conectarClick() {
     int etapa = 0;
     // The green light, not conectado, tells whether this click drops the access.
-    if (view_.isLightVisible(app::Light::Verde)) {
+    if (view_.isLightVisible(ports::Light::Verde)) {
         disconnect();
         return;
     }
@@ -109,14 +109,14 @@ void ConnectionController::winsock1DataArrival() {
 }
 
 void ConnectionController::showRedLight() {
-    view_.setLightVisible(app::Light::Verde, false);
-    view_.setLightVisible(app::Light::Vermelho, true);
+    view_.setLightVisible(ports::Light::Verde, false);
+    view_.setLightVisible(ports::Light::Vermelho, true);
 }
 
 void ConnectionController::showGreenLight() {
-    view_.setLightVisible(app::Light::Vermelho, false);
-    view_.setLightVisible(app::Light::Verde, true);
-    view_.setLightLeft(app::Light::Verde, view_.lightLeft(app::Light::Vermelho));
+    view_.setLightVisible(ports::Light::Vermelho, false);
+    view_.setLightVisible(ports::Light::Verde, true);
+    view_.setLightLeft(ports::Light::Verde, view_.lightLeft(ports::Light::Vermelho));
 }
 
 }  // namespace corvalis::link

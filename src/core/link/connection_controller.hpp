@@ -4,11 +4,11 @@
 #include <string>
 #include <string_view>
 
-#include "app/view.hpp"
 #include "link/control_server.hpp"
 #include "link/protocol.hpp"
-#include "link/socket.hpp"
-#include "link/timer.hpp"
+#include "ports/socket.hpp"
+#include "ports/timer.hpp"
+#include "ports/view.hpp"
 #include "store/identification_store.hpp"
 
 namespace corvalis::link {
@@ -31,7 +31,7 @@ inline constexpr std::string_view kConnectFailurePrefix =
 // belong to the window and are handed in.
 class ConnectionController {
 public:
-    ConnectionController(app::View& view, Socket& socket, Timer& timer,
+    ConnectionController(ports::View& view, ports::Socket& socket, ports::Timer& timer,
                          store::IdentificationStore& store, DadosAcesso& dadosAcesso,
                          Endpoint controlServer,
                          std::chrono::milliseconds timeout = kDefaultTimeout);
@@ -49,9 +49,9 @@ private:
     void showRedLight();
     void showGreenLight();
 
-    app::View& view_;
-    Socket& socket_;
-    Timer& timer_;
+    ports::View& view_;
+    ports::Socket& socket_;
+    ports::Timer& timer_;
     store::IdentificationStore& store_;
     DadosAcesso& dadosAcesso_;
     Endpoint controlServer_;

@@ -22,8 +22,8 @@ std::string normaliseIdentification(std::string_view text) {
     return text::toLower(text::trimBlanks(text));
 }
 
-IdentificationStore::IdentificationStore(FileSystem& files, std::string applicationFolder,
-                                         app::View& view)
+IdentificationStore::IdentificationStore(ports::FileSystem& files, std::string applicationFolder,
+                                         ports::View& view)
     : files_(files), applicationFolder_(std::move(applicationFolder)), view_(view) {}
 
 std::string IdentificationStore::filePath() const {

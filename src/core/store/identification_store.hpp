@@ -4,8 +4,8 @@
 #include <string>
 #include <string_view>
 
-#include "app/view.hpp"
-#include "store/file_system.hpp"
+#include "ports/file_system.hpp"
+#include "ports/view.hpp"
 
 namespace corvalis::store {
 
@@ -19,7 +19,7 @@ inline constexpr std::size_t kMaxFileBytesRead = 1024 * 1024;
 // program. It moves the text between that file and the identification box of the window.
 class IdentificationStore {
 public:
-    IdentificationStore(FileSystem& files, std::string applicationFolder, app::View& view);
+    IdentificationStore(ports::FileSystem& files, std::string applicationFolder, ports::View& view);
 
     // read = true fills the box from the file; read = false saves the box, lower case and without
     // outer blanks. Failures are reported in a message box, never to the caller.
@@ -31,9 +31,9 @@ private:
     void readIntoBox();
     void writeFromBox();
 
-    FileSystem& files_;
+    ports::FileSystem& files_;
     std::string applicationFolder_;
-    app::View& view_;
+    ports::View& view_;
 };
 
 // The identification rules: lower case, blanks stripped from both ends.

@@ -1,7 +1,8 @@
+#include <filesystem>
 #include <fstream>
 #include <system_error>
 
-#include "store/file_system.hpp"
+#include "store/std_file_system.hpp"
 
 namespace corvalis::store {
 namespace {

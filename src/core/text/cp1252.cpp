@@ -168,13 +168,6 @@ std::string encodeCp1252(std::string_view utf8) {
 std::string toLower(std::string_view utf8) {
     return mapUtf8(utf8, lowerCodePoint);
 }
-std::string toUpper(std::string_view utf8) {
-    return mapUtf8(utf8, upperCodePoint);
-}
-
-char lowerCp1252(char byte) {
-    return static_cast<char>(toByte(lowerCodePoint(toCodePoint(static_cast<unsigned char>(byte)))));
-}
 
 char upperCp1252(char byte) {
     return static_cast<char>(toByte(upperCodePoint(toCodePoint(static_cast<unsigned char>(byte)))));

@@ -14,13 +14,11 @@ std::string decodeCp1252(std::string_view bytes);
 // A character Windows-1252 cannot hold, or a malformed UTF-8 sequence, becomes "?".
 std::string encodeCp1252(std::string_view utf8);
 
-// Case mapping over the Windows-1252 repertoire ("ã" <-> "Ã", "š" <-> "Š", "ÿ" <-> "Ÿ"); characters
+// Case mapping over the Windows-1252 repertoire ("Ã" -> "ã", "Š" -> "š", "Ÿ" -> "ÿ"); characters
 // without a partner inside that repertoire ("ß", "µ") and all others are left as they are.
 std::string toLower(std::string_view utf8);
-std::string toUpper(std::string_view utf8);
 
-// Bytewise versions for text already in Windows-1252.
-char lowerCp1252(char byte);
+// The same mapping the other way, for one byte of text already in Windows-1252.
 char upperCp1252(char byte);
 
 // Strips leading and trailing space characters (0x20) only, as the identification rules require.

@@ -1,12 +1,11 @@
 #pragma once
 
 #include <cstddef>
-#include <filesystem>
 #include <optional>
 #include <string>
 #include <string_view>
 
-namespace corvalis::store {
+namespace corvalis::ports {
 
 // The file operations the identification store needs; paths are UTF-8 text. Failures are
 // results, never exceptions.
@@ -25,12 +24,4 @@ public:
     [[nodiscard]] virtual bool replace(const std::string& path, std::string_view bytes) = 0;
 };
 
-// std::filesystem and fstream; what the Linux build uses.
-class StdFileSystem final : public FileSystem {
-public:
-    [[nodiscard]] std::optional<std::string> readOrCreate(const std::string& path,
-                                                          std::size_t maxBytes) override;
-    [[nodiscard]] bool replace(const std::string& path, std::string_view bytes) override;
-};
-
-}  // namespace corvalis::store
+}  // namespace corvalis::ports

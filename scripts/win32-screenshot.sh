@@ -1,6 +1,6 @@
 #!/bin/sh
 # Photographs Corvalis.exe under Wine and Xvfb at a given DPI, with Wine drawing the frame.
-# usage: screenshot.sh CORVALIS_EXE DPI OUTPUT_PNG [WINE_PREFIX]
+# usage: win32-screenshot.sh CORVALIS_EXE DPI OUTPUT_PNG [WINE_PREFIX]
 set -eu
 
 exe=$(realpath "$1")

@@ -3,9 +3,23 @@
 #include <string>
 #include <string_view>
 
-#include "app/control_table.hpp"
+namespace corvalis::ports {
 
-namespace corvalis::app {
+// The controls of frmCV, in the order of the window's control table.
+enum class ControlId {
+    Image1,
+    Label6,
+    IdentInst,
+    Label2,
+    sinalVermelho,
+    sinalVerde,
+    Conectar,
+    Sistema,
+    Lumo,
+    cbutton3,
+    Label1,
+    Aviso,
+};
 
 enum class Light { Vermelho, Verde };
 
@@ -32,4 +46,4 @@ public:
     virtual void showMessage(std::string_view text) = 0;
 };
 
-}  // namespace corvalis::app
+}  // namespace corvalis::ports

@@ -2,10 +2,10 @@
 
 #include <chrono>
 
-namespace corvalis::link {
+namespace corvalis::ports {
 
 // A repeating timer on the user-interface thread. The front end reports each expiry by calling
-// ConnectionController::timer1Timer().
+// FrmCv::timer1Timer().
 class Timer {
 public:
     virtual ~Timer() = default;
@@ -15,4 +15,4 @@ public:
     virtual void stop() = 0;
 };
 
-}  // namespace corvalis::link
+}  // namespace corvalis::ports

@@ -4,10 +4,10 @@
 #include <string>
 #include <string_view>
 
-namespace corvalis::link {
+namespace corvalis::ports {
 
 // The TCP client socket the controller drives. The front end reports data arrival by calling
-// ConnectionController::winsock1DataArrival(); no other socket event reaches the logic.
+// FrmCv::winsock1DataArrival(); no other socket event reaches the logic.
 class Socket {
 public:
     virtual ~Socket() = default;
@@ -25,4 +25,4 @@ public:
     virtual void sendData(std::string_view bytes) = 0;
 };
 
-}  // namespace corvalis::link
+}  // namespace corvalis::ports
