@@ -49,7 +49,9 @@ struct ControlDefinition {
     std::optional<Rgb> background;  // empty: the toolkit's own colour
     Alignment alignment;
     Artwork artwork;
-    std::string_view accessibleName;  // UTF-8, for screen readers
+    // UTF-8, for screen readers. Empty for a label whose text changes: its text is then its name,
+    // and each new text is announced.
+    std::string_view accessibleName;
 };
 
 struct FontDefinition {
@@ -109,7 +111,7 @@ inline constexpr std::array<ControlDefinition, 12> kControls{{
      "Faixa do status"},
     {ControlId::Aviso, "Aviso", ControlKind::Label, kInitialStatus,
      0, 4900, 5295, 300, 2, true, kStatusGreen, kWhite, Alignment::Center, Artwork::None,
-     "Status da conexão"},
+     ""},
 }};
 // clang-format on
 
