@@ -10,7 +10,7 @@ namespace {
 // FreeRDP 3 first; distributions that still ship FreeRDP 2 name it xfreerdp.
 QString findFreeRdp() {
     for (const char* name : {"xfreerdp3", "xfreerdp"}) {
-        const QString path = QStandardPaths::findExecutable(QString::fromLatin1(name));
+        QString path = QStandardPaths::findExecutable(QString::fromLatin1(name));
         if (!path.isEmpty()) {
             return path;
         }

@@ -13,7 +13,7 @@ inline constexpr std::string_view kIdentificationFileName = "pelmark.ini";
 inline constexpr std::string_view kStoreFailureMessage =
     "Ocorreu erro no procedimento 'tratarIni'.";
 // Only the first line is used; an identification is never anywhere near this long.
-inline constexpr std::size_t kMaxFileBytesRead = 1024 * 1024;
+inline constexpr std::size_t kMaxFileBytesRead = std::size_t{1024} * 1024;
 
 // The last identification used, one Windows-1252 line ended by CR LF in "pelmark.ini" beside the
 // program. It moves the text between that file and the identification box of the window.
