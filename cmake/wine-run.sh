@@ -88,6 +88,10 @@ if ! { [ -f "$session/xvfb.pid" ] && kill -0 "$(cat "$session/xvfb.pid")" 2>/dev
     # Wine's own services start now, away from the output pipe of whoever runs the tests: a
     # service holding that pipe would keep CTest waiting for the test to end.
     DISPLAY="$(cat "$session/display")" wine wineboot </dev/null >/dev/null 2>&1
+    # Xvfb has no window manager, and Wine's X11 driver waits 2 s for one whenever it hides a
+    # window it left to the manager (a program's main window as it closes, for one): here Wine
+    # places its windows itself.
+    wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f </dev/null >/dev/null 2>&1
     setsid "$0" --reap "$prefix" </dev/null >/dev/null 2>&1 &
 fi
 

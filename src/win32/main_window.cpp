@@ -2,6 +2,7 @@
 
 #include <commctrl.h>
 
+#include <cmath>
 #include <utility>
 
 #include "dpi.hpp"
@@ -23,8 +24,7 @@ constexpr UINT kSocketMessage = WM_APP + 1;
 constexpr UINT kResolvedMessage = WM_APP + 2;
 constexpr UINT_PTR kTimer1Id = 1;
 constexpr UINT_PTR kIdentInstSubclassId = 1;
-constexpr int kPointSizeHundredths = 825;
-constexpr int kHundredthsPerInch = 7200;
+constexpr double kPointsPerInch = 72.0;
 constexpr int kControlCount = static_cast<int>(kControls.size());
 
 // The label that names a control for screen readers: it must sit just before it in z-order.
@@ -61,10 +61,11 @@ ControlClass controlClass(const ControlDefinition& definition) {
 
 UniqueFont createFont(int dpi) {
     const std::wstring family = toWide(app::kFont.family);
-    return UniqueFont(CreateFontW(-MulDiv(kPointSizeHundredths, dpi, kHundredthsPerInch), 0, 0, 0,
-                                  app::kFont.bold ? FW_BOLD : FW_NORMAL, FALSE, FALSE, FALSE,
-                                  DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS,
-                                  CLEARTYPE_QUALITY, DEFAULT_PITCH | FF_SWISS, family.c_str()));
+    const int height = static_cast<int>(std::lround(app::kFont.pointSize * dpi / kPointsPerInch));
+    return UniqueFont(CreateFontW(-height, 0, 0, 0, app::kFont.bold ? FW_BOLD : FW_NORMAL, FALSE,
+                                  FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
+                                  CLIP_DEFAULT_PRECIS, CLEARTYPE_QUALITY, DEFAULT_PITCH | FF_SWISS,
+                                  family.c_str()));
 }
 
 bool registerWindowClass(HINSTANCE instance, WNDPROC procedure) {
@@ -116,7 +117,7 @@ bool MainWindow::create(int showCommand) {
     frm_->formLoad();
     ShowWindow(window(), showCommand);
     UpdateWindow(window());
-    SetFocus(control(ControlId::cbutton3));
+    SetFocus(control(app::focusOrder().front()));
     return true;
 }
 
@@ -170,7 +171,7 @@ LRESULT MainWindow::onCreate() {
     applyLayout();
     fitClientArea();
     centre();
-    focusBeforeDeactivation_ = control(ControlId::cbutton3);
+    focusBeforeDeactivation_ = control(app::focusOrder().front());
 
     socket_ = std::make_unique<WinsockSocket>(window(), kSocketMessage, kResolvedMessage);
     timer_ = std::make_unique<WindowTimer>(window(), kTimer1Id);

@@ -34,7 +34,8 @@ public:
     MainWindow& operator=(const MainWindow&) = delete;
     ~MainWindow() override;
 
-    // Creates the window hidden, runs its load step, then shows it with the focus on cbutton3.
+    // Creates the window hidden, runs its load step, then shows it with the focus on the first
+    // control of the focus order.
     [[nodiscard]] bool create(int showCommand);
 
     [[nodiscard]] HWND control(app::ControlId id) const;

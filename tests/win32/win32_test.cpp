@@ -21,6 +21,7 @@ using app::ControlId;
 using app::ControlKind;
 constexpr std::chrono::milliseconds kPatience{10'000};  // how long to wait for what should happen
 constexpr std::chrono::milliseconds kPoll{10};
+constexpr std::chrono::milliseconds kExitBound{300};  // ending takes a few hundredths of a second
 constexpr std::chrono::milliseconds kTick{20};
 constexpr UINT kSocketMessage = WM_APP + 1;
 constexpr UINT kResolvedMessage = WM_APP + 2;
@@ -307,9 +308,12 @@ TEST(ReferenceServer, CorvalisExeConnectsAndStartsMstscBesideIt) {
                                          L"\\Tol-Cloud.rdp\" /V:127.0.0.1:3390\n" +
                                          std::to_wstring(SW_SHOWNORMAL));
 
+    // Sair ends the process at once: a window left waiting to be withdrawn kept it for seconds.
+    const auto clicked = std::chrono::steady_clock::now();
     click(ControlId::cbutton3);
     EXPECT_EQ(WaitForSingleObject(process.get(), static_cast<DWORD>(kPatience.count())),
               WAIT_OBJECT_0);
+    EXPECT_LT(std::chrono::steady_clock::now() - clicked, kExitBound);
     TerminateProcess(process.get(), 1);  // only when a step above failed
 }
 
