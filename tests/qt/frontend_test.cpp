@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <QAbstractButton>
+#include <QAccessible>
 #include <QApplication>
 #include <QDesktopServices>
 #include <QDir>
@@ -77,7 +78,11 @@ struct Window {
     Widget* control(ControlId id) {
         return window.findChild<Widget*>(QString::fromUtf8(app::control(id).name));
     }
-    QString status() { return control<QLabel>(ControlId::Aviso)->text(); }
+    // The status as a screen reader hears it.
+    QString status() {
+        return QAccessible::queryAccessibleInterface(control(ControlId::Aviso))
+            ->text(QAccessible::Name);
+    }
     void click(ControlId id) { QTest::mouseClick(control(id), Qt::LeftButton); }
     void connectAs(const QString& identification) {
         control<QLineEdit>(ControlId::IdentInst)->setText(identification);
