@@ -1,13 +1,11 @@
 #pragma once
 
 #include <chrono>
-#include <deque>
 #include <map>
 #include <optional>
 #include <string>
 #include <vector>
 
-#include "app/control_table.hpp"
 #include "launch/launchers.hpp"
 #include "ports/file_system.hpp"
 #include "ports/socket.hpp"
@@ -37,19 +35,17 @@ public:
     }
     std::string identification() const override { return box_; }
     void setIdentification(std::string_view text) override { box_ = text; }
-    void setFocus(app::ControlId control) override { focus_ = control; }
+    void setFocus(ports::ControlId control) override { focus_ = control; }
     void showMessage(std::string_view text) override { messages_.emplace_back(text); }
 
-    std::string status() const {
-        return statuses_.empty() ? std::string(app::kInitialStatus) : statuses_.back();
-    }
+    std::string status() const { return statuses_.empty() ? "" : statuses_.back(); }
 
-    std::string caption_ = std::string(app::kInitialCaption);
+    std::string caption_;
     std::vector<std::string> statuses_;
     std::vector<std::string> messages_;
     std::vector<std::string> lightEvents_;
     std::string box_;
-    std::optional<app::ControlId> focus_;
+    std::optional<ports::ControlId> focus_;
     bool redVisible_ = true;
     bool greenVisible_ = false;
     int redLeft_ = 1800;
@@ -67,13 +63,11 @@ public:
     void close() override {
         ++closes_;
         connected_ = false;
-        connecting_ = false;
     }
     void setRemoteHost(std::string_view host) override { host_ = host; }
     void setRemotePort(std::uint16_t port) override { port_ = port; }
     bool connect() override {
         ++connects_;
-        connecting_ = connectStarts_;
         return connectStarts_;
     }
     bool isConnected() const override { return connected_; }
@@ -85,15 +79,11 @@ public:
     void sendData(std::string_view bytes) override { sent_.emplace_back(bytes); }
 
     // The server side of the fake: the connection completes, then data arrives.
-    void accept() {
-        connecting_ = false;
-        connected_ = true;
-    }
+    void accept() { connected_ = true; }
     void receive(std::string_view bytes) { pending_ += bytes; }
 
     bool connectStarts_ = true;
     bool connected_ = false;
-    bool connecting_ = false;
     int closes_ = 0;
     int connects_ = 0;
     std::string host_;

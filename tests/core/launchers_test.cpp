@@ -67,6 +67,7 @@ TEST_F(LauncherTest, WebUrlAndEmptyPortsThatPassTheGuards) {
                                          "http://onlyhost:/lumo"}));
     ASSERT_EQ(starter_.started_.size(), 1u);
     EXPECT_EQ(starter_.started_[0].freeRdpArguments[1], "/v:onlyhost:");
+    EXPECT_TRUE(starter_.started_[0].commandLine.ends_with("\\Tol-Cloud.rdp\" /V:onlyhost:"));
 }
 
 TEST_F(LauncherTest, OnlyHostAndPortCharactersReachACommandLineOrUrl) {

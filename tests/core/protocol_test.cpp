@@ -11,8 +11,9 @@ const std::string kGreeting = "Conex\xE3o_OK";
 
 TEST(Classify, GreetingOnlyWhileConnectedAndOnlyExactly) {
     EXPECT_EQ(classify(kGreeting, true), MessageKind::Greeting);
-    for (const std::string& other : {std::string("conex\xE3o_ok"), kGreeting + "\r\n",
-                                     std::string("Conexao_OK"), kGreeting.substr(1)}) {
+    for (const std::string& other :
+         {std::string("conex\xE3o_ok"), kGreeting + "\r\n", std::string("Conexao_OK"),
+          kGreeting.substr(1), kGreeting + std::string(1, '\0')}) {
         EXPECT_EQ(classify(other, true), MessageKind::AccessRecord) << other;
     }
     EXPECT_EQ(classify(kGreeting, false), MessageKind::AccessRecord);
