@@ -25,6 +25,8 @@ constexpr std::chrono::milliseconds request_pause{250};
 // Well inside the pause, so the server waits for the second piece of a split request.
 constexpr std::chrono::milliseconds gap_between_pieces{20};
 constexpr std::chrono::milliseconds retry_step{10};
+// Short, so that a silent client is closed soon; longer than the pause.
+constexpr std::chrono::milliseconds short_idle_timeout{1000};
 
 // The wire texts as the client knows them, in Windows-1252.
 const std::string greeting = "Conex\xE3o_OK";
@@ -197,7 +199,7 @@ TEST(Wire, AnswersTheRecordOrTheRefusal) {
 }
 
 TEST(Limits, RefusesOversizeRequestsAndClosesSilentClients) {
-    Server server(table, {"--idle-timeout", "1000"});
+    Server server(table, {"--idle-timeout", std::to_string(short_idle_timeout.count())});
     check(server, {
                       {{"PEL_" + std::string(1020, 'x')}, refusal, "xxx...\" unknown"},
                       {{"PEL_" + std::string(1021, 'x')}, refusal, "xxx...\" oversize"},
