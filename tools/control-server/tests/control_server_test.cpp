@@ -1,365 +1,311 @@
+// Drives the real server program over loopback TCP, with its table in a temporary folder.
 #include <gtest/gtest.h>
+#include <netinet/in.h>
 #include <signal.h>
+#include <sys/resource.h>
+#include <sys/socket.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
-#include <asio.hpp>
 #include <chrono>
+#include <deque>
 #include <filesystem>
-#include <memory>
+#include <fstream>
 #include <string>
 #include <thread>
+#include <tuple>
+#include <utility>
 #include <vector>
 
-#include "server_process.hpp"
-
-namespace corvalis::control_server {
 namespace {
 
-using namespace testing_support;
+// Generous bound for anything the server should do promptly; only reached when a test fails.
+constexpr std::chrono::milliseconds prompt{5000};
+constexpr std::chrono::milliseconds request_pause{250};
+// Well inside the pause, so the server waits for the second piece of a split request.
+constexpr std::chrono::milliseconds gap_between_pieces{20};
+constexpr std::chrono::milliseconds retry_step{10};
+// Short, so that a silent client is closed soon; longer than the pause.
+constexpr std::chrono::milliseconds short_idle_timeout{1000};
 
-// The bytes the client expects, written out rather than taken from the server's headers.
-const std::string greeting_bytes{'\x43', '\x6F', '\x6E', '\x65', '\x78',
-                                 '\xE3', '\x6F', '\x5F', '\x4F', '\x4B'};
-const std::string refusal_tail =
-    "N\xE3o foi localizado um registro n\xE3o cancelado.";  // 45 Windows-1252 bytes
+// The wire texts as the client knows them, in Windows-1252.
+const std::string greeting = "Conex\xE3o_OK";
+const std::string refusal = "N\xE3o foi localizado um registro n\xE3o cancelado.";
+const std::string beta = "10.0.0.7|Beta|b|3390|8080|c|d|e|f";
+const std::string acme = "127.0.0.1|Acme|a|3389|8080|x|y|z|w";
+const std::string acme_branch = "10.0.0.8|Acme filial|a|3391|0|x|y|z|w";
+const std::string accented = "sjose.example|S\xE3o Jos\xE9|a|0|8081|||z|";
+const std::string table = "# test companies\r\n\r\nbeta=" + beta + "\r\nacme=" + acme +
+                          "\nacme-filial=" + acme_branch + "\n!velha=" + acme +
+                          "\ns\xE3o-jos\xE9=" + accented + "\n";
 
-constexpr std::chrono::milliseconds test_idle_timeout{3000};
-constexpr std::chrono::milliseconds short_idle_timeout{200};
-// Long enough that the second half of a split request, sent a moment later, is still waited for.
-constexpr std::chrono::milliseconds test_request_pause{300};
-constexpr std::chrono::milliseconds gap_between_halves{20};
-// How long a test listens for bytes that must not come.
-constexpr std::chrono::milliseconds unasked_bytes_wait{100};
-// Timers may fire this much before the nominal time as the test's own clock sees it.
-constexpr std::chrono::milliseconds timer_slack{20};
+std::string server_program;
 
-std::string milliseconds_text(std::chrono::milliseconds duration) {
-    return std::to_string(duration.count());
-}
-
-const std::string beta_record = "10.0.0.7|Beta|b|3390|8080|c|d|e|f";
-const std::string acme_record = "127.0.0.1|Acme|a|3389|8080|x|y|z|w";
-const std::string acme_branch_record = "10.0.0.8|Acme filial|a|3391|0|x|y|z|w";
-const std::string accented_record = "sjose.example|S\xE3o Jos\xE9|a|0|8081|||z|";
-
-std::string standard_table() {
-    return "# test companies\r\n"
-           "\r\n"
-           "beta=" +
-           beta_record +
-           "\r\n"
-           "acme=" +
-           acme_record +
-           "\n"
-           "acme-filial=" +
-           acme_branch_record +
-           "\n"
-           "!velha=10.0.0.9|Velha|a|3389|8080|x|y|z|w\n"
-           "s\xE3o-jos\xE9=" +
-           accented_record + "\n";
-}
-
-bool ends_with_refusal(const std::string& reply) {
-    return reply.size() >= refusal_tail.size() &&
-           reply.compare(reply.size() - refusal_tail.size(), refusal_tail.size(), refusal_tail) ==
-               0;
-}
-
-class ControlServerTest : public ::testing::Test {
-protected:
-    void SetUp() override {
-        table_file_ = folder_.write("table.txt", standard_table());
-        server_ = std::make_unique<ServerProcess>(std::vector<std::string>{
-            "--table", table_file_.string(), "--idle-timeout", milliseconds_text(test_idle_timeout),
-            "--request-pause", milliseconds_text(test_request_pause)});
+// The real program as a child, serving `table_text` from its own temporary folder on a free
+// loopback port with the test's request pause; `options` come after those and win. With an
+// empty `table_text` it runs with `options` alone. Its standard error comes back through a
+// socket; the constructor returns once the program listens or has ended.
+struct Server {
+    explicit Server(const std::string& table_text, std::vector<std::string> options = {},
+                    rlim_t descriptor_limit = 0) {
+        std::string pattern = std::filesystem::path(testing::TempDir()) / "corvalis-XXXXXX";
+        EXPECT_NE(mkdtemp(pattern.data()), nullptr) << pattern;
+        folder = pattern;
+        if (!table_text.empty())
+            options.insert(options.begin(),
+                           {"--table", write(table_text), "--port", "0", "--request-pause",
+                            std::to_string(request_pause.count())});
+        std::vector<char*> argv{server_program.data()};
+        for (auto& option : options) argv.push_back(option.data());
+        argv.push_back(nullptr);
+        // A socket rather than a pipe, so that reading the log can time out.
+        int ends[2];
+        EXPECT_EQ(socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, ends), 0);
+        const timeval limit{prompt.count() / 1000, 0};
+        setsockopt(ends[0], SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof limit);
+        if ((pid = fork()) == 0) {
+            dup2(ends[1], STDERR_FILENO);
+            const rlimit descriptors{descriptor_limit, descriptor_limit};
+            if (descriptor_limit > 0) setrlimit(RLIMIT_NOFILE, &descriptors);
+            execv(argv[0], argv.data());
+            _exit(127);
+        }
+        close(ends[1]);
+        log_socket = ends[0];
+        if (!next_log("listening on ").empty())
+            port = std::stoi(log.substr(log.find(':', seen) + 1));
     }
-    void TearDown() override { EXPECT_EQ(server_->stop(), 0) << "server did not stop cleanly"; }
+    ~Server() {
+        EXPECT_EQ(pid > 0 ? finish(SIGTERM) : 0, 0) << "no clean stop";
+        close_log();
+        std::filesystem::remove_all(folder);
+    }
 
-    std::uint16_t port() const { return server_->port(); }
+    std::string write(const std::string& text) const {
+        std::ofstream(folder / "table.txt", std::ios::binary) << text;
+        return folder / "table.txt";
+    }
+    void close_log() { close(std::exchange(log_socket, -1)); }
 
-    TemporaryFolder folder_;
-    std::filesystem::path table_file_;
-    std::unique_ptr<ServerProcess> server_;
+    // The next log line up to `text`, searching on from the last one found; "" if none comes.
+    std::string next_log(std::string_view text) {
+        std::size_t found;
+        while ((found = log.find(text, seen)) == std::string::npos) {
+            char chunk[4096];
+            const auto count = read(log_socket, chunk, sizeof chunk);
+            if (count <= 0) return {};
+            log.append(chunk, static_cast<std::size_t>(count));
+        }
+        const auto start = log.rfind('\n', found) + 1;  // 0 on the first line
+        seen = found + text.size();
+        return log.substr(start, seen - start);
+    }
+
+    // Sends `signal` (0 sends none) and returns the exit status, -1 for anything but an exit.
+    int finish(int signal) {
+        kill(pid, signal);
+        int status = -1;
+        for (auto waited = retry_step; waitpid(pid, &status, WNOHANG) == 0; waited += retry_step) {
+            if (waited > prompt) kill(pid, SIGKILL);
+            std::this_thread::sleep_for(retry_step);
+        }
+        pid = -1;
+        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    }
+
+    std::filesystem::path folder;
+    pid_t pid = -1;
+    std::uint16_t port = 0;
+    int log_socket = -1;
+    std::string log;  // all read so far
+    std::size_t seen = 0;
 };
 
-TEST_F(ControlServerTest, GreetsAtOnceWithTheExactBytesAndNothingMore) {
-    TestClient client(port());
-    EXPECT_EQ(client.read(greeting_bytes.size()), greeting_bytes);
-    EXPECT_EQ(client.read(1, unasked_bytes_wait), "") << "nothing may follow the greeting unasked";
-}
-
-TEST_F(ControlServerTest, AnswersKnownCompaniesWithTheirRecordAsStored) {
-    EXPECT_EQ(exchange(port(), "PEL_beta"), beta_record);
-    EXPECT_EQ(exchange(port(), "PEL_s\xE3o-jos\xE9"), accented_record);
-    EXPECT_TRUE(server_->wait_for_log("127.0.0.1:"));
-    EXPECT_TRUE(server_->wait_for_log("\"beta\" record"));
-    EXPECT_TRUE(server_->wait_for_log("\"s\\xe3o-jos\\xe9\" record"));
-}
-
-TEST_F(ControlServerTest, RefusesUnknownCancelledAndDifferentlyWrittenCompanies) {
-    for (const std::string request : {"PEL_nobody", "PEL_velha", "PEL_BETA", "PEL_beta ", "PEL_"}) {
-        const auto reply = exchange(port(), request);
-        EXPECT_EQ(reply, refusal_tail) << request;
-        EXPECT_TRUE(ends_with_refusal(reply)) << request;
+// A blocking loopback client whose reads give up after `prompt`.
+struct Client {
+    explicit Client(std::uint16_t port) {
+        const timeval limit{prompt.count() / 1000, 0};
+        setsockopt(socket, SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof limit);
+        const sockaddr_in address{AF_INET, htons(port), {htonl(INADDR_LOOPBACK)}, {}};
+        EXPECT_EQ(connect(socket, reinterpret_cast<const sockaddr*>(&address), sizeof address), 0);
     }
-    EXPECT_TRUE(server_->wait_for_log("\"nobody\" unknown"));
-    EXPECT_TRUE(server_->wait_for_log("\"velha\" cancelled"));
-    EXPECT_TRUE(server_->wait_for_log("\"BETA\" unknown"));
+    ~Client() { close(socket); }
+
+    // No bytes end the sending side.
+    void send(const std::string& bytes) {
+        EXPECT_EQ(bytes.empty() ? shutdown(socket, SHUT_WR)
+                                : ::send(socket, bytes.data(), bytes.size(), MSG_NOSIGNAL),
+                  static_cast<ssize_t>(bytes.size()));
+    }
+
+    // Up to `count` bytes, fewer if the server closes (`closed` then tells) or goes quiet.
+    std::string read(std::size_t count = SIZE_MAX) {
+        std::string bytes;
+        char chunk[4096];
+        ssize_t got = 1;
+        while (bytes.size() < count &&
+               (got = recv(socket, chunk, std::min(sizeof chunk, count - bytes.size()), 0)) > 0)
+            bytes.append(chunk, static_cast<std::size_t>(got));
+        closed = got == 0;
+        return bytes;
+    }
+
+    int socket = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    bool closed = false;
+};
+
+// The pieces of a request, sent a moment apart after the greeting; the reply; the outcome logged.
+using Exchange = std::tuple<std::vector<std::string>, std::string, std::string>;
+
+// Each exchange must draw the greeting, the reply and the server's close, and a log line
+// stamped with this year's UTC time and the client's address.
+void check(Server& server, const std::vector<Exchange>& exchanges) {
+    using namespace std::chrono;
+    const auto year =
+        std::to_string(static_cast<int>(year_month_day{floor<days>(system_clock::now())}.year()));
+    for (const auto& [pieces, reply, logged] : exchanges) {
+        Client client(server.port);
+        std::string received = client.read(greeting.size());
+        for (const auto& piece : pieces) {
+            std::this_thread::sleep_for(gap_between_pieces);
+            client.send(piece);
+        }
+        received += client.read();
+        EXPECT_EQ(received, greeting + reply) << logged;
+        EXPECT_TRUE(client.closed) << logged;
+        const auto line = server.next_log(logged);
+        EXPECT_TRUE(line.starts_with(year + "-") && line.find("Z 127.0.0.1:") == 23)
+            << logged << " logged as: " << line;
+    }
 }
 
-TEST_F(ControlServerTest, AssemblesARequestSplitAcrossWrites) {
+TEST(Wire, AnswersTheRecordOrTheRefusal) {
+    Server server(table);
+    check(server, {
+                      {{"PEL_beta"}, beta, "\"beta\" record"},
+                      {{"PEL_s\xE3o-jos\xE9"}, accented, "\"s\\xe3o-jos\\xe9\" record"},
+                      {{"PEL_be", "ta"}, beta, "\"beta\" record"},
+                      // "acme" is a company too: only the pause tells the server to wait for more.
+                      {{"PEL_acme", "-filial"}, acme_branch, "\"acme-filial\" record"},
+                      {{"PEL_acme"}, acme, "\"acme\" record"},
+                      {{"PEL_velha"}, refusal, "\"velha\" cancelled"},
+                      {{"PEL_nobody"}, refusal, "\"nobody\" unknown"},
+                      {{"PEL_BETA"}, refusal, "\"BETA\" unknown"},
+                      {{"PEL_"}, refusal, "\"\" unknown"},
+                      {{"GET / HTTP/1.0\r\n\r\n"}, refusal, " - not-a-request"},
+                      // Bytes from the network can neither forge nor break log lines.
+                      {{"PEL_x\n\"\\"}, refusal, "\"x\\x0a\\x22\\x5c\" unknown"},
+                  });
+}
+
+TEST(Limits, RefusesOversizeRequestsAndClosesSilentClients) {
+    Server server(table, {"--idle-timeout", std::to_string(short_idle_timeout.count())});
+    check(server, {
+                      {{"PEL_" + std::string(1020, 'x')}, refusal, "xxx...\" unknown"},
+                      {{"PEL_" + std::string(1021, 'x')}, refusal, "xxx...\" oversize"},
+                      // The refusal must arrive whole, not be lost to a reset when the server
+                      // closes on unread bytes.
+                      {{"PEL_" + std::string(8 << 20, 'x')}, refusal, "xxx...\" oversize"},
+                      {{"PEL_nobody", ""}, refusal, "\"nobody\" unknown"},
+                      {{""}, "", " - closed"},
+                      {{}, "", " - idle"},
+                  });
+}
+
+TEST(Limits, ClosesConnectionsBeyondTheMaximumUnanswered) {
+    Server server(table, {"--max-connections", "1"});
     {
-        TestClient client(port());
-        ASSERT_EQ(client.read(greeting_bytes.size()), greeting_bytes);
-        client.send("PEL_be");
-        std::this_thread::sleep_for(gap_between_halves);
-        client.send("ta");
-        const auto reply = client.read_until_closed();
-        EXPECT_EQ(reply.bytes, beta_record);
-        EXPECT_TRUE(reply.closed_by_server);
+        Client first(server.port);
+        EXPECT_EQ(first.read(greeting.size()), greeting);
+        Client over(server.port);
+        EXPECT_EQ(over.read(), "");
+        EXPECT_TRUE(over.closed);
+        EXPECT_NE(server.next_log(" - over-limit"), "");
+        // A full request buffer must not keep the server from noticing the close that frees
+        // the slot.
+        first.send("PEL_" + std::string(2000, 'x'));
+        EXPECT_EQ(first.read(), refusal);
     }
-    {
-        // "acme" is itself a company, so only the pause tells the server to wait for more.
-        TestClient client(port());
-        ASSERT_EQ(client.read(greeting_bytes.size()), greeting_bytes);
-        client.send("PEL_acme");
-        std::this_thread::sleep_for(gap_between_halves);
-        client.send("-filial");
-        EXPECT_EQ(client.read_until_closed().bytes, acme_branch_record);
+    std::string greeted;
+    for (auto waited = retry_step; greeted.empty() && waited < prompt; waited += retry_step) {
+        greeted = Client(server.port).read(greeting.size());
+        std::this_thread::sleep_for(retry_step);
     }
-    EXPECT_EQ(exchange(port(), "PEL_acme"), acme_record) << "a company that prefixes another";
+    EXPECT_EQ(greeted, greeting);
 }
 
-TEST_F(ControlServerTest, RefusesTextThatIsNotARequest) {
-    EXPECT_EQ(exchange(port(), "GET / HTTP/1.0\r\n\r\n"), refusal_tail);
-    EXPECT_TRUE(server_->wait_for_log("not-a-request"));
-    EXPECT_EQ(exchange(port(), "PEL_beta"), beta_record);
+TEST(Limits, WaitsOutAShortageOfDescriptorsAndOutlivesItsLogReader) {
+    // It keeps 32 descriptors for itself.
+    EXPECT_EQ(Server(table, {"--max-connections", "8"}, 40).log.find("warning"), std::string::npos);
+    Server server(table, {}, 24);  // room for about 15 connections
+    EXPECT_NE(server.log.find("1024 is above what the open-file limit of 24"), std::string::npos);
+    std::deque<Client> clients;
+    for (int index = 0; index < 20; ++index) clients.emplace_back(server.port);
+    EXPECT_NE(server.next_log("accept failed"), "");
+    // Leaving clients free descriptors; the ones kept waiting are then served.
+    while (clients.size() > 10) clients.pop_front();
+    for (auto& client : clients) EXPECT_EQ(client.read(greeting.size()), greeting);
+
+    server.close_log();
+    Client client(server.port);
+    client.send("PEL_beta");
+    EXPECT_EQ(client.read(), greeting + beta);
 }
 
-TEST_F(ControlServerTest, RefusesAndClosesARequestOverOneKibibyte) {
-    const std::string longest_allowed = "PEL_" + std::string(1020, 'x');
-    EXPECT_EQ(exchange(port(), longest_allowed), refusal_tail);
-    EXPECT_TRUE(server_->wait_for_log("xxx...\" unknown"));
-
-    // One byte too many, and far too many: the refusal must still arrive whole, not be lost
-    // to a reset when the server closes on unread bytes.
-    for (const std::size_t excess : {std::size_t{1}, std::size_t{64 * 1024}}) {
-        TestClient client(port());
-        ASSERT_EQ(client.read(greeting_bytes.size()), greeting_bytes);
-        client.send(longest_allowed + std::string(excess, 'x'));
-        const auto reply = client.read_until_closed();
-        EXPECT_EQ(reply.bytes, refusal_tail) << excess;
-        EXPECT_TRUE(reply.closed_by_server) << excess;
-    }
-    EXPECT_TRUE(server_->wait_for_log("xxx...\" oversize", 2));
-
-    EXPECT_EQ(exchange(port(), "PEL_beta"), beta_record) << "others are still served";
-}
-
-TEST_F(ControlServerTest, EscapesHostileBytesInTheLog) {
-    const std::string forged = "2020-01-01T00:00:00.000Z 6.6.6.6:1 \"acme\" record";
-    EXPECT_EQ(exchange(port(), "PEL_x\n" + forged + "\x1b[2J\"\\"), refusal_tail);
-    ASSERT_TRUE(server_->wait_for_log("unknown"));
-    for (const auto& line : server_->log_lines()) {
-        EXPECT_FALSE(line.starts_with("2020-01-01")) << line;
-        EXPECT_EQ(line.find('\x1b'), std::string::npos) << line;
-    }
-    EXPECT_TRUE(
-        server_->wait_for_log("\"x\\x0a2020-01-01T00:00:00.000Z 6.6.6.6:1 \\x22acme\\x22 "
-                              "record\\x1b[2J\\x22\\x5c\" unknown"));
-}
-
-TEST_F(ControlServerTest, AnswersAFloodOfParallelClientsCorrectly) {
-    constexpr std::size_t client_count = 300;
-    constexpr std::chrono::milliseconds flood_limit{20000};
-    struct Expectation {
-        std::string request;
-        std::string reply;
-    };
-    const std::vector<Expectation> kinds = {{"PEL_beta", beta_record},
-                                            {"PEL_s\xE3o-jos\xE9", accented_record},
-                                            {"PEL_nobody", refusal_tail},
-                                            {"PEL_velha", refusal_tail}};
-    struct Client {
-        explicit Client(asio::io_context& io) : socket(io) {}
-        asio::ip::tcp::socket socket;
-        std::string greeting = std::string(greeting_bytes.size(), '\0');
-        std::string reply;
-        bool closed_by_server = false;
-    };
-
-    asio::io_context io;
-    const asio::ip::tcp::endpoint server_endpoint(asio::ip::address_v4::loopback(), port());
-    std::vector<std::unique_ptr<Client>> clients;
-    for (std::size_t index = 0; index < client_count; ++index) {
-        clients.push_back(std::make_unique<Client>(io));
-        Client& client = *clients.back();
-        const std::string& request = kinds[index % kinds.size()].request;
-        client.socket.async_connect(server_endpoint, [&client, &request](std::error_code error) {
-            if (error) return;
-            asio::async_read(client.socket, asio::buffer(client.greeting),
-                             [&client, &request](std::error_code read_error, std::size_t) {
-                                 if (read_error) return;
-                                 asio::async_write(
-                                     client.socket, asio::buffer(request),
-                                     [&client](std::error_code write_error, std::size_t) {
-                                         if (write_error) return;
-                                         asio::async_read(
-                                             client.socket, asio::dynamic_buffer(client.reply),
-                                             [&client](std::error_code end, std::size_t) {
-                                                 client.closed_by_server = end == asio::error::eof;
-                                             });
-                                     });
-                             });
-        });
-    }
-    io.run_for(flood_limit);
-
-    std::size_t correct = 0;
-    for (std::size_t index = 0; index < client_count; ++index) {
-        const auto& client = *clients[index];
-        const bool right = client.greeting == greeting_bytes &&
-                           client.reply == kinds[index % kinds.size()].reply &&
-                           client.closed_by_server;
-        EXPECT_TRUE(right) << "client " << index << " got '" << client.reply << "'";
-        correct += right ? 1 : 0;
-    }
-    EXPECT_EQ(correct, client_count);
-}
-
-TEST_F(ControlServerTest, ReloadsTheTableOnHangup) {
-    EXPECT_EQ(exchange(port(), "PEL_beta"), beta_record);
+TEST(Reload, HangupLoadsTheNewTableAndKeepsTheOldOneWhenTheNewIsUnusable) {
+    Server server(table);
     const std::string new_beta = "10.0.0.70|Beta|b|3399|0|c|d|e|f";
-    const std::string gamma = "10.0.0.71|Gamma|g|3389|8080|c|d|e|f";
-    folder_.write("table.txt",
-                  "!acme=" + acme_record + "\nbeta=" + new_beta + "\ngamma=" + gamma + "\n");
-    server_->send_signal(SIGHUP);
-    ASSERT_TRUE(server_->wait_for_log("reloaded: 3 records, 1 cancelled"));
-    EXPECT_EQ(exchange(port(), "PEL_beta"), new_beta);
-    EXPECT_EQ(exchange(port(), "PEL_gamma"), gamma);
-    EXPECT_EQ(exchange(port(), "PEL_acme"), refusal_tail);
-    EXPECT_EQ(exchange(port(), "PEL_velha"), refusal_tail);
+    server.write("beta=" + new_beta + "\n");
+    kill(server.pid, SIGHUP);
+    EXPECT_NE(server.next_log("reloaded: 1 records, 0 cancelled"), "");
+    const std::vector<Exchange> reloaded = {{{"PEL_beta"}, new_beta, "\"beta\" record"},
+                                            {{"PEL_acme"}, refusal, "\"acme\" unknown"}};
+    check(server, reloaded);
+    server.write("beta 10.0.0.1|b\n");
+    kill(server.pid, SIGHUP);
+    EXPECT_NE(server.next_log("not reloaded (no valid record); keeping the 1 records"), "");
+    check(server, reloaded);
 }
 
-TEST_F(ControlServerTest, KeepsServingTheOldTableWhenTheNewOneIsBroken) {
-    std::filesystem::remove(table_file_);
-    server_->send_signal(SIGHUP);
-    ASSERT_TRUE(server_->wait_for_log("not reloaded (cannot open"));
-    EXPECT_EQ(exchange(port(), "PEL_beta"), beta_record);
-
-    folder_.write("table.txt", "beta 10.0.0.1|b\n\x01\x02garbage\nbeta=only|three|items\n");
-    server_->send_signal(SIGHUP);
-    ASSERT_TRUE(server_->wait_for_log("not reloaded (no valid record)"));
-    EXPECT_TRUE(server_->wait_for_log("line 1: no '='"));
-    EXPECT_TRUE(server_->wait_for_log("line 2: control character"));
-    EXPECT_TRUE(server_->wait_for_log("line 3: expected 9 items separated by '|', found 3"));
-    EXPECT_EQ(exchange(port(), "PEL_beta"), beta_record);
-    EXPECT_EQ(exchange(port(), "PEL_acme"), acme_record);
+TEST(TableParser, ReportsMalformedLinesByNumberAndServesTheRest) {
+    const std::string items = "=10.0.0.1|a|b|3389|8080|c|d|e|f\n";
+    Server server("  # comment\r\n\t\r\nacme=host|a||3389||e|f|g|\r\n!old" + items +
+                  "no separator\nshort=1|2|3\nlong=1|2|3|4|5|6|7|8|9|10\n" + items + "Upper" +
+                  items + "s\xC3o" + items + " pad" + items + "pad " + items + "acme" + items +
+                  "ctl=1|2\x01|3|4|5|6|7|8|9\neq=1|a=b|3|4|5|6|7|8|9");
+    for (const std::string problem :
+         {"line 5: no '='", "line 6: expected 9 items separated by '|', found 3",
+          "line 7: expected 9 items separated by '|', found 10", "line 8: empty identification",
+          "line 9: identification has a capital", "line 10: identification has a capital",
+          "line 11: identification starts or ends with a blank", "line 12: identification starts",
+          "line 13: identification already given on line 3", "line 14: control character"})
+        EXPECT_NE(server.log.find(problem), std::string::npos) << problem;
+    EXPECT_NE(server.log.find("loaded: 3 records, 1 cancelled"), std::string::npos);
+    check(server, {{{"PEL_acme"}, "host|a||3389||e|f|g|", "\"acme\" record"},
+                   {{"PEL_old"}, refusal, "\"old\" cancelled"},
+                   {{"PEL_eq"}, "1|a=b|3|4|5|6|7|8|9", "\"eq\" record"}});
 }
 
-TEST(ControlServerLimits, ClosesAClientThatSendsNothingAfterTheIdleTime) {
-    TemporaryFolder folder;
-    const auto table = folder.write("table.txt", standard_table());
-    ServerProcess server(
-        {"--table", table.string(), "--idle-timeout", milliseconds_text(short_idle_timeout)});
-    TestClient client(server.port());
-    const auto connected = std::chrono::steady_clock::now();
-    ASSERT_EQ(client.read(greeting_bytes.size()), greeting_bytes);
-    const auto rest = client.read_until_closed();
-    const auto waited = std::chrono::steady_clock::now() - connected;
-    EXPECT_TRUE(rest.closed_by_server);
-    EXPECT_EQ(rest.bytes, "");
-    EXPECT_GE(waited, short_idle_timeout - timer_slack);
-    EXPECT_TRUE(server.wait_for_log("127.0.0.1:"));
-    EXPECT_TRUE(server.wait_for_log(" - idle"));
-    EXPECT_EQ(exchange(server.port(), "PEL_beta"), beta_record);
-    EXPECT_EQ(server.stop(), 0);
-}
-
-TEST(ControlServerLimits, RefusesConnectionsBeyondTheMaximumWhileServingTheOthers) {
-    TemporaryFolder folder;
-    const auto table = folder.write("table.txt", standard_table());
-    ServerProcess server({"--table", table.string(), "--max-connections", "2"});
-    auto first = std::make_unique<TestClient>(server.port());
-    auto second = std::make_unique<TestClient>(server.port());
-    ASSERT_EQ(first->read(greeting_bytes.size()), greeting_bytes);
-    ASSERT_EQ(second->read(greeting_bytes.size()), greeting_bytes);
-    {
-        TestClient third(server.port());
-        const auto refused = third.read_until_closed();
-        EXPECT_TRUE(refused.closed_by_server);
-        EXPECT_EQ(refused.bytes, "") << "no greeting past the maximum";
-        EXPECT_TRUE(server.wait_for_log("over-limit"));
+TEST(CommandLine, StartsOnlyWhenItCanServeSafely) {
+    using Run = std::tuple<std::string, std::vector<std::string>, int, std::string>;
+    for (const auto& [table_text, options, status, said] : std::vector<Run>{
+             {"", {}, 2, "Usage: " + server_program + " --table FILE"},
+             {table, {"--listen", "0.0.0.0"}, 2, "add --allow-remote to mean it"},
+             {table, {"--table", "absent"}, 1, "table absent unusable (cannot open"},
+             {table, {"--listen", "0.0.0.0", "--allow-remote"}, 0, "listening on 0.0.0.0:"},
+         }) {
+        Server server(table_text, options);
+        EXPECT_NE(server.log.find(said), std::string::npos) << said;
+        EXPECT_EQ(server.finish(status == 0 ? SIGTERM : 0), status) << said;
     }
-    first->send("PEL_beta");
-    EXPECT_EQ(first->read_until_closed().bytes, beta_record);
-    second->send("PEL_acme-filial");
-    EXPECT_EQ(second->read_until_closed().bytes, acme_branch_record);
-    first.reset();
-    second.reset();
-
-    // The server notices the closes a moment later; then there is room again.
-    constexpr std::size_t attempts = 50;
-    constexpr std::chrono::milliseconds between_attempts{20};
-    std::string greeting;
-    for (std::size_t attempt = 0; attempt < attempts && greeting.empty(); ++attempt) {
-        TestClient again(server.port());
-        greeting = again.read(greeting_bytes.size());
-        if (greeting.empty()) std::this_thread::sleep_for(between_attempts);
-    }
-    EXPECT_EQ(greeting, greeting_bytes);
-    EXPECT_EQ(server.stop(), 0);
-}
-
-TEST(ControlServerStartup, ReportsMalformedLinesByNumberAndServesTheRest) {
-    TemporaryFolder folder;
-    const auto table = folder.write("table.txt",
-                                    "# header\n"
-                                    "beta=" +
-                                        beta_record +
-                                        "\n"
-                                        "no separator at all\n"
-                                        "short=1|2|3\n"
-                                        "=10.0.0.1|a|b|1|2|c|d|e|f\n"
-                                        "Upper=10.0.0.1|a|b|1|2|c|d|e|f\n"
-                                        "beta=10.0.0.99|a|b|1|2|c|d|e|f\n"
-                                        "long=1|2|3|4|5|6|7|8|9|10\n"
-                                        "eq=10.0.0.3|a=b|b|1|2|c|d|e|f\n");
-    ServerProcess server({"--table", table.string()});
-    EXPECT_TRUE(server.wait_for_log("line 3: no '='"));
-    EXPECT_TRUE(server.wait_for_log("line 4: expected 9 items separated by '|', found 3"));
-    EXPECT_TRUE(server.wait_for_log("line 5: empty identification"));
-    EXPECT_TRUE(server.wait_for_log("line 6: identification has a capital"));
-    EXPECT_TRUE(server.wait_for_log("line 7: identification already given on line 2"));
-    EXPECT_TRUE(server.wait_for_log("line 8: expected 9 items separated by '|', found 10"));
-    EXPECT_TRUE(server.wait_for_log("loaded: 2 records, 0 cancelled"));
-    EXPECT_EQ(exchange(server.port(), "PEL_beta"), beta_record);
-    EXPECT_EQ(exchange(server.port(), "PEL_eq"), "10.0.0.3|a=b|b|1|2|c|d|e|f");
-    EXPECT_EQ(exchange(server.port(), "PEL_short"), refusal_tail);
-    EXPECT_EQ(exchange(server.port(), "PEL_Upper"), refusal_tail);
-    EXPECT_EQ(server.stop(), 0);
-}
-
-TEST(ControlServerStartup, RejectsUnsafeOrIncompleteCommandLines) {
-    TemporaryFolder folder;
-    const auto table = folder.write("table.txt", standard_table());
-
-    const auto remote = run_to_completion({"--table", table.string(), "--listen", "0.0.0.0"});
-    EXPECT_NE(remote.exit_status, 0);
-    EXPECT_NE(remote.standard_error.find("--allow-remote"), std::string::npos);
-
-    const auto no_table = run_to_completion({"--port", "0"});
-    EXPECT_NE(no_table.exit_status, 0);
-    EXPECT_NE(no_table.standard_error.find("--table FILE is required"), std::string::npos);
-
-    const auto missing = run_to_completion({"--table", (folder.path() / "absent").string()});
-    EXPECT_NE(missing.exit_status, 0);
-    EXPECT_NE(missing.standard_error.find("unusable (cannot open"), std::string::npos);
-
-    const auto bad_timeout =
-        run_to_completion({"--table", table.string(), "--idle-timeout", "soon"});
-    EXPECT_NE(bad_timeout.exit_status, 0);
-    EXPECT_NE(bad_timeout.standard_error.find("--idle-timeout needs"), std::string::npos);
 }
 
 }  // namespace
-}  // namespace corvalis::control_server
+
+int main(int argc, char** argv) {
+    testing::InitGoogleTest(&argc, argv);
+    // What gtest leaves is --server=PATH, the program under test.
+    if (argc > 1)
+        server_program = std::string(argv[1]).substr(std::string_view("--server=").size());
+    return RUN_ALL_TESTS();
+}
