@@ -38,6 +38,8 @@ run_build() {
 }
 
 run_build build/native -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCORVALIS_BUILD_BENCH=ON
+echo "=== lint ==="
+bash scripts/lint.sh build/native || status=1
 run_build build/asan -DCMAKE_BUILD_TYPE=Debug -DCORVALIS_SANITIZE=ON
 run_build build/mingw -DCMAKE_BUILD_TYPE=MinSizeRel -DCMAKE_TOOLCHAIN_FILE="$PWD/cmake/mingw-w64-x86_64.cmake" -DCORVALIS_NATIVE_CONTROL_SERVER="$PWD/build/native/tools/control-server/corvalis-control-server"
 

@@ -13,10 +13,11 @@ constexpr std::string_view kEmptyItem = "0";
 enum RecordItem : std::size_t { kServidor = 0, kPortaRdp = 3, kPortaWeb = 4 };
 
 bool endsInRefusal(std::string_view message) {
-    const std::size_t length = std::min(message.size(), kRefusalSuffix.size());
+    const std::size_t length = std::min(message.size(), kRefusal.size());
     const std::string_view tail = message.substr(message.size() - length);
-    return std::equal(tail.begin(), tail.end(), kRefusalSuffix.begin(), kRefusalSuffix.end(),
-                      [](char got, char wanted) { return text::upperCp1252(got) == wanted; });
+    return std::equal(
+        tail.begin(), tail.end(), kRefusal.begin(), kRefusal.end(),
+        [](char got, char wanted) { return text::upperCp1252(got) == text::upperCp1252(wanted); });
 }
 
 // Only the items the client reads are kept; those the reply lacks stay unset.

@@ -11,8 +11,9 @@ namespace corvalis::link {
 
 inline constexpr std::string_view kGreeting = "Conex\xE3o_OK";
 inline constexpr std::string_view kRequestPrefix = "PEL_";
-inline constexpr std::string_view kRefusalSuffix =
-    "N\xC3O FOI LOCALIZADO UM REGISTRO N\xC3O CANCELADO.";  // compared after upper-casing
+// The refusal as servers send it. A reply whose last 45 characters are this text, in any case,
+// is a refusal.
+inline constexpr std::string_view kRefusal = "N\xE3o foi localizado um registro n\xE3o cancelado.";
 inline constexpr std::uint16_t kControlServerPort = 20404;
 
 enum class MessageKind { Greeting, Refusal, AccessRecord };

@@ -7,41 +7,44 @@
 #include <iterator>
 #include <sstream>
 
+#include "text/cp1252.hpp"
+
 namespace corvalis::control_server {
 namespace {
 
-constexpr char cancelled_marker = '!';
-constexpr char comment_marker = '#';
-constexpr char identification_separator = '=';
-constexpr char item_separator = '|';
+constexpr char kCancelledMarker = '!';
+constexpr char kCommentMarker = '#';
+constexpr char kIdentificationSeparator = '=';
+constexpr char kItemSeparator = '|';
 
-bool is_blank(char byte) {
+bool isBlank(char byte) {
     return byte == ' ' || byte == '\t';
 }
 
 // The client lower-cases the identification (Windows-1252) before sending it, so an
 // identification holding a capital could never be asked for.
-bool is_windows1252_capital(unsigned char byte) {
-    if (byte >= 'A' && byte <= 'Z') return true;
-    if (byte >= 0xC0 && byte <= 0xDE && byte != 0xD7) return true;
-    return byte == 0x8A || byte == 0x8C || byte == 0x8E || byte == 0x9F;
+bool hasCapital(std::string_view identification) {
+    const std::string text = text::decodeCp1252(identification);
+    return text::toLower(text) != text;
 }
 
-bool has_control_byte(std::string_view text) {
+bool hasControlByte(std::string_view text) {
     return std::any_of(text.begin(), text.end(), [](char byte) {
         const auto value = static_cast<unsigned char>(byte);
         return value < 0x20 || value == 0x7F;
     });
 }
 
-std::string check_identification(std::string_view identification) {
-    if (identification.empty()) return "empty identification";
-    if (is_blank(identification.front()) || is_blank(identification.back()))
+std::string checkIdentification(std::string_view identification) {
+    if (identification.empty()) {
+        return "empty identification";
+    }
+    if (isBlank(identification.front()) || isBlank(identification.back())) {
         return "identification starts or ends with a blank, which the client never sends";
-    if (std::any_of(identification.begin(), identification.end(), [](char byte) {
-            return is_windows1252_capital(static_cast<unsigned char>(byte));
-        }))
+    }
+    if (hasCapital(identification)) {
         return "identification has a capital letter, which the client never sends";
+    }
     return {};
 }
 
@@ -49,46 +52,49 @@ std::string check_identification(std::string_view identification) {
 
 AccessTable AccessTable::parse(std::string_view text, std::vector<TableProblem>& problems) {
     AccessTable table;
-    std::size_t line_number = 0;
+    std::size_t lineNumber = 0;
     while (!text.empty()) {
-        ++line_number;
-        const auto line_end = text.find('\n');
-        std::string_view line = text.substr(0, line_end);
-        text = line_end == std::string_view::npos ? std::string_view{} : text.substr(line_end + 1);
-        if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+        ++lineNumber;
+        const auto lineEnd = text.find('\n');
+        std::string_view line = text.substr(0, lineEnd);
+        text = lineEnd == std::string_view::npos ? std::string_view{} : text.substr(lineEnd + 1);
+        if (!line.empty() && line.back() == '\r') {
+            line.remove_suffix(1);
+        }
 
-        const auto first_visible = line.find_first_not_of(" \t");
-        if (first_visible == std::string_view::npos || line[first_visible] == comment_marker)
+        const auto firstVisible = line.find_first_not_of(" \t");
+        if (firstVisible == std::string_view::npos || line[firstVisible] == kCommentMarker) {
             continue;
+        }
 
         const auto report = [&](std::string reason) {
-            problems.push_back({line_number, std::move(reason)});
+            problems.push_back({lineNumber, std::move(reason)});
         };
-        if (has_control_byte(line)) {
+        if (hasControlByte(line)) {
             report("control character in line");
             continue;
         }
         AccessEntry entry;
-        entry.line_number = line_number;
-        if (line.front() == cancelled_marker) {
+        entry.lineNumber = lineNumber;
+        if (line.front() == kCancelledMarker) {
             entry.cancelled = true;
             line.remove_prefix(1);
         }
-        const auto separator = line.find(identification_separator);
+        const auto separator = line.find(kIdentificationSeparator);
         if (separator == std::string_view::npos) {
             report("no '=' between identification and record");
             continue;
         }
         const auto identification = line.substr(0, separator);
         const auto record = line.substr(separator + 1);
-        if (auto reason = check_identification(identification); !reason.empty()) {
+        if (auto reason = checkIdentification(identification); !reason.empty()) {
             report(std::move(reason));
             continue;
         }
         const auto items =
-            static_cast<std::size_t>(std::count(record.begin(), record.end(), item_separator)) + 1;
-        if (items != record_item_count) {
-            report("expected " + std::to_string(record_item_count) +
+            static_cast<std::size_t>(std::count(record.begin(), record.end(), kItemSeparator)) + 1;
+        if (items != kRecordItemCount) {
+            report("expected " + std::to_string(kRecordItemCount) +
                    " items separated by '|', found " + std::to_string(items));
             continue;
         }
@@ -103,19 +109,18 @@ AccessTable AccessTable::parse(std::string_view text, std::vector<TableProblem>&
                      [](const AccessEntry& left, const AccessEntry& right) {
                          return left.identification < right.identification;
                      });
-    std::vector<AccessEntry> unique_entries;
-    unique_entries.reserve(table.entries_.size());
+    std::vector<AccessEntry> uniqueEntries;
+    uniqueEntries.reserve(table.entries_.size());
     for (auto& entry : table.entries_) {
-        if (!unique_entries.empty() &&
-            unique_entries.back().identification == entry.identification) {
+        if (!uniqueEntries.empty() && uniqueEntries.back().identification == entry.identification) {
             problems.push_back(
-                {entry.line_number, "identification already given on line " +
-                                        std::to_string(unique_entries.back().line_number)});
+                {entry.lineNumber, "identification already given on line " +
+                                       std::to_string(uniqueEntries.back().lineNumber)});
             continue;
         }
-        unique_entries.push_back(std::move(entry));
+        uniqueEntries.push_back(std::move(entry));
     }
-    table.entries_ = std::move(unique_entries);
+    table.entries_ = std::move(uniqueEntries);
     return table;
 }
 
@@ -131,18 +136,18 @@ Lookup AccessTable::find(std::string_view identification) const {
         ++next;
     }
     // In sorted order every identification that extends this one follows it directly.
-    lookup.extended_by_longer_identification =
+    lookup.extendedByLongerIdentification =
         next != entries_.end() && next->identification.starts_with(identification);
     return lookup;
 }
 
-std::size_t AccessTable::cancelled_count() const {
+std::size_t AccessTable::cancelledCount() const {
     return static_cast<std::size_t>(
         std::count_if(entries_.begin(), entries_.end(),
                       [](const AccessEntry& entry) { return entry.cancelled; }));
 }
 
-TableLoad load_access_table(const std::filesystem::path& file) {
+TableLoad loadAccessTable(const std::filesystem::path& file) {
     TableLoad load;
     std::ifstream stream(file, std::ios::binary);
     if (!stream) {

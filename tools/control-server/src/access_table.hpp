@@ -10,17 +10,17 @@
 namespace corvalis::control_server {
 
 // Items of an access record; the client reads items 0, 3 and 4.
-inline constexpr std::size_t record_item_count = 9;
+inline constexpr std::size_t kRecordItemCount = 9;
 
 struct AccessEntry {
     std::string identification;
     std::string record;  // the nine items joined by '|', sent to the client as stored
     bool cancelled = false;
-    std::size_t line_number = 0;
+    std::size_t lineNumber = 0;
 };
 
 struct TableProblem {
-    std::size_t line_number = 0;
+    std::size_t lineNumber = 0;
     std::string reason;
 };
 
@@ -31,7 +31,7 @@ struct Lookup {
     std::string_view record;
     // Another identification in the table starts with the one looked up, so a request
     // that stopped here might still be growing.
-    bool extended_by_longer_identification = false;
+    bool extendedByLongerIdentification = false;
 };
 
 class AccessTable {
@@ -41,7 +41,7 @@ public:
 
     Lookup find(std::string_view identification) const;
     std::size_t size() const { return entries_.size(); }
-    std::size_t cancelled_count() const;
+    std::size_t cancelledCount() const;
 
 private:
     std::vector<AccessEntry> entries_;  // sorted by identification
@@ -55,6 +55,6 @@ struct TableLoad {
 
 // A file that cannot be read, or that holds no valid record, is unusable: serving it would
 // refuse every company, which is far more likely an accident (a truncated save) than intended.
-TableLoad load_access_table(const std::filesystem::path& file);
+TableLoad loadAccessTable(const std::filesystem::path& file);
 
 }  // namespace corvalis::control_server

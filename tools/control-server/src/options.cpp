@@ -8,85 +8,97 @@ namespace corvalis::control_server {
 namespace {
 
 template <typename Number>
-std::optional<Number> parse_number(std::string_view text, Number lowest, Number highest) {
+std::optional<Number> parseNumber(std::string_view text, Number lowest, Number highest) {
     Number value{};
     const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
     if (error != std::errc{} || end != text.data() + text.size() || value < lowest ||
-        value > highest)
+        value > highest) {
         return std::nullopt;
+    }
     return value;
 }
 
 }  // namespace
 
-ParsedOptions parse_options(const std::vector<std::string>& arguments) {
+ParsedOptions parseOptions(const std::vector<std::string>& arguments) {
     ParsedOptions parsed;
-    std::string listen_address = "127.0.0.1";
-    std::uint16_t port = default_port;
-    bool allow_remote = false;
+    std::string listenAddress = "127.0.0.1";
+    std::uint16_t port = kDefaultPort;
+    bool allowRemote = false;
     ServerSettings settings;
-    settings.idle_timeout = default_idle_timeout;
-    settings.request_pause = default_request_pause;
-    settings.max_connections = default_max_connections;
+    settings.idleTimeout = kDefaultIdleTimeout;
+    settings.requestPause = kDefaultRequestPause;
+    settings.maxConnections = kDefaultMaxConnections;
 
     const auto fail = [&](std::string message) {
         parsed.error = std::move(message);
         return parsed;
     };
-    constexpr std::chrono::milliseconds longest_wait = std::chrono::hours{24};
+    constexpr std::chrono::milliseconds kLongestWait = std::chrono::hours{24};
 
     for (std::size_t index = 0; index < arguments.size(); ++index) {
         const std::string& option = arguments[index];
         if (option == "--help" || option == "-h") {
-            parsed.help_requested = true;
+            parsed.helpRequested = true;
             return parsed;
         }
         if (option == "--allow-remote") {
-            allow_remote = true;
+            allowRemote = true;
             continue;
         }
-        if (index + 1 >= arguments.size()) return fail("missing value after " + option);
+        if (index + 1 >= arguments.size()) {
+            return fail("missing value after " + option);
+        }
         const std::string& value = arguments[++index];
         if (option == "--listen") {
-            listen_address = value;
+            listenAddress = value;
         } else if (option == "--port") {
-            const auto number = parse_number<std::uint16_t>(value, 0, 65535);
-            if (!number) return fail("--port needs a number from 0 to 65535");
+            const auto number = parseNumber<std::uint16_t>(value, 0, 65535);
+            if (!number) {
+                return fail("--port needs a number from 0 to 65535");
+            }
             port = *number;
         } else if (option == "--table") {
-            settings.table_file = value;
+            settings.tableFile = value;
         } else if (option == "--idle-timeout" || option == "--request-pause") {
             const auto milliseconds =
-                parse_number<std::chrono::milliseconds::rep>(value, 1, longest_wait.count());
-            if (!milliseconds)
+                parseNumber<std::chrono::milliseconds::rep>(value, 1, kLongestWait.count());
+            if (!milliseconds) {
                 return fail(option + " needs a number of milliseconds from 1 to " +
-                            std::to_string(longest_wait.count()));
-            (option == "--idle-timeout" ? settings.idle_timeout : settings.request_pause) =
+                            std::to_string(kLongestWait.count()));
+            }
+            (option == "--idle-timeout" ? settings.idleTimeout : settings.requestPause) =
                 std::chrono::milliseconds{*milliseconds};
         } else if (option == "--max-connections") {
-            const auto number =
-                parse_number<std::size_t>(value, 1, std::numeric_limits<int>::max());
-            if (!number) return fail("--max-connections needs a positive number");
-            settings.max_connections = *number;
+            const auto number = parseNumber<std::size_t>(value, 1, std::numeric_limits<int>::max());
+            if (!number) {
+                return fail("--max-connections needs a positive number");
+            }
+            settings.maxConnections = *number;
         } else {
             return fail("unknown option " + option);
         }
     }
 
-    if (settings.table_file.empty()) return fail("--table FILE is required");
-    std::error_code address_error;
-    const auto address = asio::ip::make_address(listen_address, address_error);
-    if (address_error) return fail("--listen needs an IP address, not '" + listen_address + "'");
-    if (!address.is_loopback() && !allow_remote)
-        return fail("refusing to listen on " + listen_address +
+    if (settings.tableFile.empty()) {
+        return fail("--table FILE is required");
+    }
+    std::error_code addressError;
+    const auto address = asio::ip::make_address(listenAddress, addressError);
+    if (addressError) {
+        return fail("--listen needs an IP address, not '" + listenAddress + "'");
+    }
+    if (!address.is_loopback() && !allowRemote) {
+        return fail("refusing to listen on " + listenAddress +
                     ", which is not a loopback address; add --allow-remote to mean it");
-    settings.listen_endpoint = asio::ip::tcp::endpoint(address, port);
+    }
+    settings.listenEndpoint = asio::ip::tcp::endpoint(address, port);
     parsed.settings = std::move(settings);
     return parsed;
 }
 
-std::string usage_text(const std::string& program_name) {
-    return "Usage: " + program_name +
+std::string usageText(const std::string& programName) {
+    return "Usage: " + programName +
            " --table FILE [options]\n"
            "Answers Corvalis clients with the access record of their company.\n"
            "\n"

@@ -7,23 +7,24 @@
 #include <string>
 #include <vector>
 
+#include "link/protocol.hpp"
 #include "server.hpp"
 
 namespace corvalis::control_server {
 
-inline constexpr std::uint16_t default_port = 20404;
-inline constexpr std::chrono::milliseconds default_idle_timeout{10000};
-inline constexpr std::chrono::milliseconds default_request_pause{50};
-inline constexpr std::size_t default_max_connections = 1024;
+inline constexpr std::uint16_t kDefaultPort = link::kControlServerPort;
+inline constexpr std::chrono::milliseconds kDefaultIdleTimeout{10000};
+inline constexpr std::chrono::milliseconds kDefaultRequestPause{50};
+inline constexpr std::size_t kDefaultMaxConnections = 1024;
 
 struct ParsedOptions {
     std::optional<ServerSettings> settings;  // empty when the program should not serve
-    bool help_requested = false;
+    bool helpRequested = false;
     std::string error;  // set when the command line is wrong
 };
 
-ParsedOptions parse_options(const std::vector<std::string>& arguments);
+ParsedOptions parseOptions(const std::vector<std::string>& arguments);
 
-std::string usage_text(const std::string& program_name);
+std::string usageText(const std::string& programName);
 
 }  // namespace corvalis::control_server

@@ -13,9 +13,9 @@ namespace corvalis::control_server {
 namespace {
 
 // When the process runs out of descriptors, accepting again at once would spin.
-constexpr std::chrono::milliseconds accept_retry_delay{100};
+constexpr std::chrono::milliseconds kAcceptRetryDelay{100};
 
-bool is_descriptor_shortage(const std::error_code& error) {
+bool isDescriptorShortage(const std::error_code& error) {
     return error == asio::error::no_descriptors || error == asio::error::no_buffer_space ||
            error == asio::error::no_memory || error == std::errc::too_many_files_open_in_system;
 }
@@ -29,194 +29,231 @@ public:
     Connection(ControlServer& server, asio::ip::tcp::socket socket, asio::ip::tcp::endpoint peer)
         : server_(server),
           socket_(std::move(socket)),
-          peer_(peer),
+          peer_(std::move(peer)),
           deadline_(server.io_),
-          request_pause_timer_(server.io_) {
-        server_.open_connections_.insert(this);
+          requestPauseTimer_(server.io_) {
+        server_.openConnections_.insert(this);
     }
-    ~Connection() { server_.open_connections_.erase(this); }
+    ~Connection() { server_.openConnections_.erase(this); }
 
     void start() {
-        arm_deadline();
-        asio::async_write(socket_, asio::buffer(greeting),
+        armDeadline();
+        asio::async_write(socket_, asio::buffer(kGreeting),
                           [self = shared_from_this()](std::error_code error, std::size_t) {
-                              if (self->closed_) return;
-                              if (error) return self->finish_with_error(error);
-                              self->read_request();
+                              if (self->closed_) {
+                                  return;
+                              }
+                              if (error) {
+                                  return self->finishWithError(error);
+                              }
+                              self->readRequest();
                           });
     }
 
     void close() {
-        if (closed_) return;
+        if (closed_) {
+            return;
+        }
         closed_ = true;
         deadline_.cancel();
-        request_pause_timer_.cancel();
+        requestPauseTimer_.cancel();
         std::error_code ignored;
         socket_.close(ignored);
     }
 
 private:
-    std::string_view received() const { return {request_.data(), received_size_}; }
+    std::string_view received() const { return {request_.data(), receivedSize_}; }
 
     std::string_view identification() const {
-        return received().substr(std::min(received_size_, request_prefix.size()));
+        return received().substr(std::min(receivedSize_, kRequestPrefix.size()));
     }
 
-    void arm_deadline() {
-        deadline_.expires_after(server_.settings_.idle_timeout);
+    void armDeadline() {
+        deadline_.expires_after(server_.settings_.idleTimeout);
         deadline_.async_wait([self = shared_from_this()](std::error_code error) {
-            if (error || self->closed_) return;
-            if (!self->answered_) self->log_outcome("idle");
+            if (error || self->closed_) {
+                return;
+            }
+            if (!self->answered_) {
+                self->logOutcome("idle");
+            }
             self->close();
         });
     }
 
-    void read_request() {
-        read_in_flight_ = true;
+    void readRequest() {
+        readInFlight_ = true;
         // One byte more than allowed, so an oversized request shows itself.
         socket_.async_read_some(
-            asio::buffer(request_.data() + received_size_, request_.size() - received_size_),
+            asio::buffer(request_.data() + receivedSize_, request_.size() - receivedSize_),
             [self = shared_from_this()](std::error_code error, std::size_t count) {
-                self->read_in_flight_ = false;
-                self->on_request_data(error, count);
+                self->readInFlight_ = false;
+                self->onRequestData(error, count);
             });
     }
 
-    void on_request_data(std::error_code error, std::size_t count) {
-        if (closed_) return;
-        if (answered_) return on_data_after_reply(error);
-        received_size_ += count;
+    void onRequestData(std::error_code error, std::size_t count) {
+        if (closed_) {
+            return;
+        }
+        if (answered_) {
+            return onDataAfterReply(error);
+        }
+        receivedSize_ += count;
         if (error == asio::error::eof) {
             // A client that half-closes after its request still gets its answer.
-            if (received_size_ == 0) {
-                log_outcome("closed");
+            if (receivedSize_ == 0) {
+                logOutcome("closed");
                 return close();
             }
-            peer_closed_ = true;
-            return answer_request();
+            peerClosed_ = true;
+            return answerRequest();
         }
-        if (error) return finish_with_error(error);
+        if (error) {
+            return finishWithError(error);
+        }
 
-        if (received_size_ > max_request_bytes) return answer_refusal("oversize");
-        const auto compared = std::min(received_size_, request_prefix.size());
-        if (received().substr(0, compared) != request_prefix.substr(0, compared))
-            return answer_refusal("not-a-request");
-        if (received_size_ >= request_prefix.size()) {
+        if (receivedSize_ > kMaxRequestBytes) {
+            return answerRefusal("oversize");
+        }
+        const auto compared = std::min(receivedSize_, kRequestPrefix.size());
+        if (received().substr(0, compared) != kRequestPrefix.substr(0, compared)) {
+            return answerRefusal("not-a-request");
+        }
+        if (receivedSize_ >= kRequestPrefix.size()) {
             const auto lookup = server_.table_->find(identification());
             if (lookup.outcome != LookupOutcome::unknown &&
-                !lookup.extended_by_longer_identification)
+                !lookup.extendedByLongerIdentification) {
                 return answer(lookup);
+            }
         }
-        wait_for_request_pause();
-        read_request();
+        waitForRequestPause();
+        readRequest();
     }
 
-    void wait_for_request_pause() {
-        request_pause_timer_.expires_after(server_.settings_.request_pause);
-        request_pause_timer_.async_wait([self = shared_from_this()](std::error_code error) {
-            if (error || self->closed_ || self->answered_) return;
+    void waitForRequestPause() {
+        requestPauseTimer_.expires_after(server_.settings_.requestPause);
+        requestPauseTimer_.async_wait([self = shared_from_this()](std::error_code error) {
+            if (error || self->closed_ || self->answered_) {
+                return;
+            }
             // The read stays pending and now collects whatever the client still sends.
-            self->answer_request();
+            self->answerRequest();
         });
     }
 
-    void answer_request() {
-        if (received_size_ < request_prefix.size()) return answer_refusal("not-a-request");
+    void answerRequest() {
+        if (receivedSize_ < kRequestPrefix.size()) {
+            return answerRefusal("not-a-request");
+        }
         answer(server_.table_->find(identification()));
     }
 
     void answer(const Lookup& lookup) {
         switch (lookup.outcome) {
             case LookupOutcome::record:
-                table_in_use_ = server_.table_;  // keeps the record alive across a reload
-                return send_reply(lookup.record, "record");
+                tableInUse_ = server_.table_;  // keeps the record alive across a reload
+                return sendReply(lookup.record, "record");
             case LookupOutcome::cancelled:
-                return answer_refusal("cancelled");
+                return answerRefusal("cancelled");
             case LookupOutcome::unknown:
-                return answer_refusal("unknown");
+                return answerRefusal("unknown");
         }
     }
 
-    void answer_refusal(std::string_view outcome) { send_reply(refusal, outcome); }
+    void answerRefusal(std::string_view outcome) { sendReply(kRefusal, outcome); }
 
-    void send_reply(std::string_view reply, std::string_view outcome) {
-        request_pause_timer_.cancel();
+    void sendReply(std::string_view reply, std::string_view outcome) {
+        requestPauseTimer_.cancel();
         answered_ = true;
-        log_outcome(outcome);
-        arm_deadline();
+        logOutcome(outcome);
+        armDeadline();
         asio::async_write(socket_, asio::buffer(reply.data(), reply.size()),
                           [self = shared_from_this()](std::error_code error, std::size_t) {
-                              if (self->closed_) return;
-                              if (error) return self->close();
+                              if (self->closed_) {
+                                  return;
+                              }
+                              if (error) {
+                                  return self->close();
+                              }
                               // The reply is all there is: tell the client, then wait for it to
                               // close, so that closing never resets a reply still in flight.
                               std::error_code ignored;
                               self->socket_.shutdown(asio::ip::tcp::socket::shutdown_send, ignored);
-                              self->reply_sent_ = true;
-                              if (self->peer_closed_) self->close();
+                              self->replySent_ = true;
+                              if (self->peerClosed_) {
+                                  self->close();
+                              }
                           });
-        if (!read_in_flight_ && !peer_closed_) read_request_discarding();
+        if (!readInFlight_ && !peerClosed_) {
+            readRequestDiscarding();
+        }
     }
 
-    void read_request_discarding() {
-        received_size_ = 0;
-        read_request();
+    void readRequestDiscarding() {
+        receivedSize_ = 0;
+        readRequest();
     }
 
-    void on_data_after_reply(std::error_code error) {
+    void onDataAfterReply(std::error_code error) {
         if (error) {
-            peer_closed_ = true;
-            if (reply_sent_ || error != asio::error::eof) close();
+            peerClosed_ = true;
+            if (replySent_ || error != asio::error::eof) {
+                close();
+            }
             return;
         }
-        read_request_discarding();
+        readRequestDiscarding();
     }
 
-    void finish_with_error(std::error_code error) {
-        log_outcome("error (" + error.message() + ")");
+    void finishWithError(std::error_code error) {
+        logOutcome("error (" + error.message() + ")");
         close();
     }
 
-    void log_outcome(std::string_view outcome) {
-        std::string text = endpoint_text(peer_);
-        if (received_size_ >= request_prefix.size() && received().starts_with(request_prefix)) {
+    void logOutcome(std::string_view outcome) {
+        std::string text = endpointText(peer_);
+        if (receivedSize_ >= kRequestPrefix.size() && received().starts_with(kRequestPrefix)) {
             text += " \"";
-            text += sanitise_for_log(identification());
+            text += sanitiseForLog(identification());
             text += "\" ";
         } else {
             text += " - ";
         }
         text += outcome;
-        log_line(text);
+        logLine(text);
     }
 
     ControlServer& server_;
     asio::ip::tcp::socket socket_;
     asio::ip::tcp::endpoint peer_;
     asio::steady_timer deadline_;
-    asio::steady_timer request_pause_timer_;
-    std::shared_ptr<const AccessTable> table_in_use_;
-    std::array<char, max_request_bytes + 1> request_{};
-    std::size_t received_size_ = 0;
-    bool read_in_flight_ = false;
+    asio::steady_timer requestPauseTimer_;
+    std::shared_ptr<const AccessTable> tableInUse_;
+    std::array<char, kMaxRequestBytes + 1> request_{};
+    std::size_t receivedSize_ = 0;
+    bool readInFlight_ = false;
     bool answered_ = false;
-    bool reply_sent_ = false;
-    bool peer_closed_ = false;
+    bool replySent_ = false;
+    bool peerClosed_ = false;
     bool closed_ = false;
 };
 
-std::string endpoint_text(const asio::ip::tcp::endpoint& endpoint) {
+std::string endpointText(const asio::ip::tcp::endpoint& endpoint) {
     const auto address = endpoint.address();
     const auto port = std::to_string(endpoint.port());
-    if (address.is_v6()) return "[" + address.to_string() + "]:" + port;
+    if (address.is_v6()) {
+        return "[" + address.to_string() + "]:" + port;
+    }
     return address.to_string() + ":" + port;
 }
 
-TableLoad load_table_reporting_problems(const std::filesystem::path& file) {
-    auto load = load_access_table(file);
-    for (const auto& problem : load.problems)
-        log_line("table " + file.string() + " line " + std::to_string(problem.line_number) + ": " +
-                 problem.reason + "; line skipped");
+TableLoad loadTableReportingProblems(const std::filesystem::path& file) {
+    auto load = loadAccessTable(file);
+    for (const auto& problem : load.problems) {
+        logLine("table " + file.string() + " line " + std::to_string(problem.lineNumber) + ": " +
+                problem.reason + "; line skipped");
+    }
     return load;
 }
 
@@ -225,80 +262,90 @@ ControlServer::ControlServer(asio::io_context& io, ServerSettings settings,
     : io_(io),
       settings_(std::move(settings)),
       table_(std::move(table)),
-      acceptor_(io, settings_.listen_endpoint),
-      accept_retry_timer_(io),
+      acceptor_(io, settings_.listenEndpoint),
+      acceptRetryTimer_(io),
       signals_(io, SIGHUP, SIGINT, SIGTERM) {}
 
 void ControlServer::start() {
-    accept_next();
-    wait_for_signal();
+    acceptNext();
+    waitForSignal();
 }
 
-void ControlServer::accept_next() {
+void ControlServer::acceptNext() {
     // The accept call itself fills in the peer's address, sparing a lookup per connection.
     acceptor_.async_accept(
-        accepted_peer_, [this](std::error_code error, asio::ip::tcp::socket socket) {
-            if (stopping_) return;
+        acceptedPeer_, [this](std::error_code error, asio::ip::tcp::socket socket) {
+            if (stopping_) {
+                return;
+            }
             if (error) {
-                if (is_descriptor_shortage(error)) {
-                    log_line("accept failed (" + error.message() + "); retrying shortly");
-                    accept_retry_timer_.expires_after(accept_retry_delay);
-                    accept_retry_timer_.async_wait([this](std::error_code timer_error) {
-                        if (!timer_error && !stopping_) accept_next();
+                if (isDescriptorShortage(error)) {
+                    logLine("accept failed (" + error.message() + "); retrying shortly");
+                    acceptRetryTimer_.expires_after(kAcceptRetryDelay);
+                    acceptRetryTimer_.async_wait([this](std::error_code timerError) {
+                        if (!timerError && !stopping_) {
+                            acceptNext();
+                        }
                     });
                     return;
                 }
-                accept_next();
+                acceptNext();
                 return;
             }
-            if (open_connections_.size() >= settings_.max_connections) {
-                log_line(endpoint_text(accepted_peer_) + " - over-limit");
+            if (openConnections_.size() >= settings_.maxConnections) {
+                logLine(endpointText(acceptedPeer_) + " - over-limit");
                 std::error_code ignored;
                 socket.close(ignored);
             } else {
-                std::make_shared<Connection>(*this, std::move(socket), accepted_peer_)->start();
+                std::make_shared<Connection>(*this, std::move(socket), acceptedPeer_)->start();
             }
-            accept_next();
+            acceptNext();
         });
 }
 
-void ControlServer::wait_for_signal() {
-    signals_.async_wait([this](std::error_code error, int signal_number) {
-        if (error) return;
-        if (signal_number == SIGHUP) {
-            reload_table();
-            wait_for_signal();
+void ControlServer::waitForSignal() {
+    signals_.async_wait([this](std::error_code error, int signalNumber) {
+        if (error) {
             return;
         }
-        log_line("stopping");
+        if (signalNumber == SIGHUP) {
+            reloadTable();
+            waitForSignal();
+            return;
+        }
+        logLine("stopping");
         stop();
     });
 }
 
-void ControlServer::reload_table() {
-    const auto path = settings_.table_file.string();
-    auto load = load_table_reporting_problems(settings_.table_file);
+void ControlServer::reloadTable() {
+    const auto path = settings_.tableFile.string();
+    auto load = loadTableReportingProblems(settings_.tableFile);
     if (!load.table) {
-        log_line("table " + path + " not reloaded (" + load.failure + "); keeping the " +
-                 std::to_string(table_->size()) + " records already loaded");
+        logLine("table " + path + " not reloaded (" + load.failure + "); keeping the " +
+                std::to_string(table_->size()) + " records already loaded");
         return;
     }
     table_ = std::move(load.table);
-    log_line("table " + path + " reloaded: " + std::to_string(table_->size()) + " records, " +
-             std::to_string(table_->cancelled_count()) + " cancelled");
+    logLine("table " + path + " reloaded: " + std::to_string(table_->size()) + " records, " +
+            std::to_string(table_->cancelledCount()) + " cancelled");
 }
 
 void ControlServer::stop() {
     stopping_ = true;
     std::error_code ignored;
     acceptor_.close(ignored);
-    accept_retry_timer_.cancel();
+    acceptRetryTimer_.cancel();
     signals_.cancel();
     // Closing may release a connection, which removes itself from the set.
     std::vector<std::shared_ptr<Connection>> open;
-    open.reserve(open_connections_.size());
-    for (auto* connection : open_connections_) open.push_back(connection->shared_from_this());
-    for (auto& connection : open) connection->close();
+    open.reserve(openConnections_.size());
+    for (auto* connection : openConnections_) {
+        open.push_back(connection->shared_from_this());
+    }
+    for (auto& connection : open) {
+        connection->close();
+    }
 }
 
 }  // namespace corvalis::control_server

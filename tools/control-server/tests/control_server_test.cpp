@@ -20,64 +20,70 @@
 namespace {
 
 // Generous bound for anything the server should do promptly; only reached when a test fails.
-constexpr std::chrono::milliseconds prompt{5000};
-constexpr std::chrono::milliseconds request_pause{250};
+constexpr std::chrono::milliseconds kPrompt{5000};
+constexpr std::chrono::milliseconds kRequestPause{250};
 // Well inside the pause, so the server waits for the second piece of a split request.
-constexpr std::chrono::milliseconds gap_between_pieces{20};
-constexpr std::chrono::milliseconds retry_step{10};
+constexpr std::chrono::milliseconds kGapBetweenPieces{20};
+constexpr std::chrono::milliseconds kRetryStep{10};
 // Short, so that a silent client is closed soon; longer than the pause.
-constexpr std::chrono::milliseconds short_idle_timeout{1000};
+constexpr std::chrono::milliseconds kShortIdleTimeout{1000};
 
 // The wire texts as the client knows them, in Windows-1252.
-const std::string greeting = "Conex\xE3o_OK";
-const std::string refusal = "N\xE3o foi localizado um registro n\xE3o cancelado.";
-const std::string beta = "10.0.0.7|Beta|b|3390|8080|c|d|e|f";
-const std::string acme = "127.0.0.1|Acme|a|3389|8080|x|y|z|w";
-const std::string acme_branch = "10.0.0.8|Acme filial|a|3391|0|x|y|z|w";
-const std::string accented = "sjose.example|S\xE3o Jos\xE9|a|0|8081|||z|";
-const std::string table = "# test companies\r\n\r\nbeta=" + beta + "\r\nacme=" + acme +
-                          "\nacme-filial=" + acme_branch + "\n!velha=" + acme +
-                          "\ns\xE3o-jos\xE9=" + accented + "\n";
+const std::string kGreeting = "Conex\xE3o_OK";
+const std::string kRefusal = "N\xE3o foi localizado um registro n\xE3o cancelado.";
+const std::string kBeta = "10.0.0.7|Beta|b|3390|8080|c|d|e|f";
+const std::string kAcme = "127.0.0.1|Acme|a|3389|8080|x|y|z|w";
+const std::string kAcmeBranch = "10.0.0.8|Acme filial|a|3391|0|x|y|z|w";
+const std::string kAccented = "sjose.example|S\xE3o Jos\xE9|a|0|8081|||z|";
+const std::string kTable = "# test companies\r\n\r\nbeta=" + kBeta + "\r\nacme=" + kAcme +
+                           "\nacme-filial=" + kAcmeBranch + "\n!velha=" + kAcme +
+                           "\ns\xE3o-jos\xE9=" + kAccented + "\n";
 
-std::string server_program;
+std::string serverProgram;
 
 // The real program as a child, serving `table_text` from its own temporary folder on a free
 // loopback port with the test's request pause; `options` come after those and win. With an
 // empty `table_text` it runs with `options` alone. Its standard error comes back through a
 // socket; the constructor returns once the program listens or has ended.
 struct Server {
-    explicit Server(const std::string& table_text, std::vector<std::string> options = {},
-                    rlim_t descriptor_limit = 0) {
+    explicit Server(const std::string& tableText, std::vector<std::string> options = {},
+                    rlim_t descriptorLimit = 0) {
         std::string pattern = std::filesystem::path(testing::TempDir()) / "corvalis-XXXXXX";
         EXPECT_NE(mkdtemp(pattern.data()), nullptr) << pattern;
         folder = pattern;
-        if (!table_text.empty())
+        if (!tableText.empty()) {
             options.insert(options.begin(),
-                           {"--table", write(table_text), "--port", "0", "--request-pause",
-                            std::to_string(request_pause.count())});
-        std::vector<char*> argv{server_program.data()};
-        for (auto& option : options) argv.push_back(option.data());
+                           {"--table", write(tableText), "--port", "0", "--request-pause",
+                            std::to_string(kRequestPause.count())});
+        }
+        std::vector<char*> argv{serverProgram.data()};
+        for (auto& option : options) {
+            argv.push_back(option.data());
+        }
         argv.push_back(nullptr);
         // A socket rather than a pipe, so that reading the log can time out.
         int ends[2];
         EXPECT_EQ(socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, ends), 0);
-        const timeval limit{prompt.count() / 1000, 0};
+        const timeval limit{kPrompt.count() / 1000, 0};
         setsockopt(ends[0], SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof limit);
         if ((pid = fork()) == 0) {
             dup2(ends[1], STDERR_FILENO);
-            const rlimit descriptors{descriptor_limit, descriptor_limit};
-            if (descriptor_limit > 0) setrlimit(RLIMIT_NOFILE, &descriptors);
+            const rlimit descriptors{descriptorLimit, descriptorLimit};
+            if (descriptorLimit > 0) {
+                setrlimit(RLIMIT_NOFILE, &descriptors);
+            }
             execv(argv[0], argv.data());
             _exit(127);
         }
         close(ends[1]);
-        log_socket = ends[0];
-        if (!next_log("listening on ").empty())
+        logSocket = ends[0];
+        if (!nextLog("listening on ").empty()) {
             port = std::stoi(log.substr(log.find(':', seen) + 1));
+        }
     }
     ~Server() {
         EXPECT_EQ(pid > 0 ? finish(SIGTERM) : 0, 0) << "no clean stop";
-        close_log();
+        closeLog();
         std::filesystem::remove_all(folder);
     }
 
@@ -85,15 +91,17 @@ struct Server {
         std::ofstream(folder / "table.txt", std::ios::binary) << text;
         return folder / "table.txt";
     }
-    void close_log() { close(std::exchange(log_socket, -1)); }
+    void closeLog() { close(std::exchange(logSocket, -1)); }
 
     // The next log line up to `text`, searching on from the last one found; "" if none comes.
-    std::string next_log(std::string_view text) {
+    std::string nextLog(std::string_view text) {
         std::size_t found;
         while ((found = log.find(text, seen)) == std::string::npos) {
             char chunk[4096];
-            const auto count = read(log_socket, chunk, sizeof chunk);
-            if (count <= 0) return {};
+            const auto count = read(logSocket, chunk, sizeof chunk);
+            if (count <= 0) {
+                return {};
+            }
             log.append(chunk, static_cast<std::size_t>(count));
         }
         const auto start = log.rfind('\n', found) + 1;  // 0 on the first line
@@ -105,9 +113,11 @@ struct Server {
     int finish(int signal) {
         kill(pid, signal);
         int status = -1;
-        for (auto waited = retry_step; waitpid(pid, &status, WNOHANG) == 0; waited += retry_step) {
-            if (waited > prompt) kill(pid, SIGKILL);
-            std::this_thread::sleep_for(retry_step);
+        for (auto waited = kRetryStep; waitpid(pid, &status, WNOHANG) == 0; waited += kRetryStep) {
+            if (waited > kPrompt) {
+                kill(pid, SIGKILL);
+            }
+            std::this_thread::sleep_for(kRetryStep);
         }
         pid = -1;
         return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
@@ -116,7 +126,7 @@ struct Server {
     std::filesystem::path folder;
     pid_t pid = -1;
     std::uint16_t port = 0;
-    int log_socket = -1;
+    int logSocket = -1;
     std::string log;  // all read so far
     std::size_t seen = 0;
 };
@@ -124,7 +134,7 @@ struct Server {
 // A blocking loopback client whose reads give up after `prompt`.
 struct Client {
     explicit Client(std::uint16_t port) {
-        const timeval limit{prompt.count() / 1000, 0};
+        const timeval limit{kPrompt.count() / 1000, 0};
         setsockopt(socket, SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof limit);
         const sockaddr_in address{AF_INET, htons(port), {htonl(INADDR_LOOPBACK)}, {}};
         EXPECT_EQ(connect(socket, reinterpret_cast<const sockaddr*>(&address), sizeof address), 0);
@@ -144,8 +154,9 @@ struct Client {
         char chunk[4096];
         ssize_t got = 1;
         while (bytes.size() < count &&
-               (got = recv(socket, chunk, std::min(sizeof chunk, count - bytes.size()), 0)) > 0)
+               (got = recv(socket, chunk, std::min(sizeof chunk, count - bytes.size()), 0)) > 0) {
             bytes.append(chunk, static_cast<std::size_t>(got));
+        }
         closed = got == 0;
         return bytes;
     }
@@ -165,105 +176,112 @@ void check(Server& server, const std::vector<Exchange>& exchanges) {
         std::to_string(static_cast<int>(year_month_day{floor<days>(system_clock::now())}.year()));
     for (const auto& [pieces, reply, logged] : exchanges) {
         Client client(server.port);
-        std::string received = client.read(greeting.size());
+        std::string received = client.read(kGreeting.size());
         for (const auto& piece : pieces) {
-            std::this_thread::sleep_for(gap_between_pieces);
+            std::this_thread::sleep_for(kGapBetweenPieces);
             client.send(piece);
         }
         received += client.read();
-        EXPECT_EQ(received, greeting + reply) << logged;
+        EXPECT_EQ(received, kGreeting + reply) << logged;
         EXPECT_TRUE(client.closed) << logged;
-        const auto line = server.next_log(logged);
+        const auto line = server.nextLog(logged);
         EXPECT_TRUE(line.starts_with(year + "-") && line.find("Z 127.0.0.1:") == 23)
             << logged << " logged as: " << line;
     }
 }
 
 TEST(Wire, AnswersTheRecordOrTheRefusal) {
-    Server server(table);
+    Server server(kTable);
     check(server, {
-                      {{"PEL_beta"}, beta, "\"beta\" record"},
-                      {{"PEL_s\xE3o-jos\xE9"}, accented, "\"s\\xe3o-jos\\xe9\" record"},
-                      {{"PEL_be", "ta"}, beta, "\"beta\" record"},
+                      {{"PEL_beta"}, kBeta, "\"beta\" record"},
+                      {{"PEL_s\xE3o-jos\xE9"}, kAccented, "\"s\\xe3o-jos\\xe9\" record"},
+                      {{"PEL_be", "ta"}, kBeta, "\"beta\" record"},
                       // "acme" is a company too: only the pause tells the server to wait for more.
-                      {{"PEL_acme", "-filial"}, acme_branch, "\"acme-filial\" record"},
-                      {{"PEL_acme"}, acme, "\"acme\" record"},
-                      {{"PEL_velha"}, refusal, "\"velha\" cancelled"},
-                      {{"PEL_nobody"}, refusal, "\"nobody\" unknown"},
-                      {{"PEL_BETA"}, refusal, "\"BETA\" unknown"},
-                      {{"PEL_"}, refusal, "\"\" unknown"},
-                      {{"GET / HTTP/1.0\r\n\r\n"}, refusal, " - not-a-request"},
+                      {{"PEL_acme", "-filial"}, kAcmeBranch, "\"acme-filial\" record"},
+                      {{"PEL_acme"}, kAcme, "\"acme\" record"},
+                      {{"PEL_velha"}, kRefusal, "\"velha\" cancelled"},
+                      {{"PEL_nobody"}, kRefusal, "\"nobody\" unknown"},
+                      {{"PEL_BETA"}, kRefusal, "\"BETA\" unknown"},
+                      {{"PEL_"}, kRefusal, "\"\" unknown"},
+                      {{"GET / HTTP/1.0\r\n\r\n"}, kRefusal, " - not-a-request"},
                       // Bytes from the network can neither forge nor break log lines.
-                      {{"PEL_x\n\"\\"}, refusal, "\"x\\x0a\\x22\\x5c\" unknown"},
+                      {{"PEL_x\n\"\\"}, kRefusal, "\"x\\x0a\\x22\\x5c\" unknown"},
                   });
 }
 
 TEST(Limits, RefusesOversizeRequestsAndClosesSilentClients) {
-    Server server(table, {"--idle-timeout", std::to_string(short_idle_timeout.count())});
+    Server server(kTable, {"--idle-timeout", std::to_string(kShortIdleTimeout.count())});
     check(server, {
-                      {{"PEL_" + std::string(1020, 'x')}, refusal, "xxx...\" unknown"},
-                      {{"PEL_" + std::string(1021, 'x')}, refusal, "xxx...\" oversize"},
+                      {{"PEL_" + std::string(1020, 'x')}, kRefusal, "xxx...\" unknown"},
+                      {{"PEL_" + std::string(1021, 'x')}, kRefusal, "xxx...\" oversize"},
                       // The refusal must arrive whole, not be lost to a reset when the server
                       // closes on unread bytes.
-                      {{"PEL_" + std::string(8 << 20, 'x')}, refusal, "xxx...\" oversize"},
-                      {{"PEL_nobody", ""}, refusal, "\"nobody\" unknown"},
+                      {{"PEL_" + std::string(8 << 20, 'x')}, kRefusal, "xxx...\" oversize"},
+                      {{"PEL_nobody", ""}, kRefusal, "\"nobody\" unknown"},
                       {{""}, "", " - closed"},
                       {{}, "", " - idle"},
                   });
 }
 
 TEST(Limits, ClosesConnectionsBeyondTheMaximumUnanswered) {
-    Server server(table, {"--max-connections", "1"});
+    Server server(kTable, {"--max-connections", "1"});
     {
         Client first(server.port);
-        EXPECT_EQ(first.read(greeting.size()), greeting);
+        EXPECT_EQ(first.read(kGreeting.size()), kGreeting);
         Client over(server.port);
         EXPECT_EQ(over.read(), "");
         EXPECT_TRUE(over.closed);
-        EXPECT_NE(server.next_log(" - over-limit"), "");
+        EXPECT_NE(server.nextLog(" - over-limit"), "");
         // A full request buffer must not keep the server from noticing the close that frees
         // the slot.
         first.send("PEL_" + std::string(2000, 'x'));
-        EXPECT_EQ(first.read(), refusal);
+        EXPECT_EQ(first.read(), kRefusal);
     }
     std::string greeted;
-    for (auto waited = retry_step; greeted.empty() && waited < prompt; waited += retry_step) {
-        greeted = Client(server.port).read(greeting.size());
-        std::this_thread::sleep_for(retry_step);
+    for (auto waited = kRetryStep; greeted.empty() && waited < kPrompt; waited += kRetryStep) {
+        greeted = Client(server.port).read(kGreeting.size());
+        std::this_thread::sleep_for(kRetryStep);
     }
-    EXPECT_EQ(greeted, greeting);
+    EXPECT_EQ(greeted, kGreeting);
 }
 
 TEST(Limits, WaitsOutAShortageOfDescriptorsAndOutlivesItsLogReader) {
     // It keeps 32 descriptors for itself.
-    EXPECT_EQ(Server(table, {"--max-connections", "8"}, 40).log.find("warning"), std::string::npos);
-    Server server(table, {}, 24);  // room for about 15 connections
+    EXPECT_EQ(Server(kTable, {"--max-connections", "8"}, 40).log.find("warning"),
+              std::string::npos);
+    Server server(kTable, {}, 24);  // room for about 15 connections
     EXPECT_NE(server.log.find("1024 is above what the open-file limit of 24"), std::string::npos);
     std::deque<Client> clients;
-    for (int index = 0; index < 20; ++index) clients.emplace_back(server.port);
-    EXPECT_NE(server.next_log("accept failed"), "");
+    for (int index = 0; index < 20; ++index) {
+        clients.emplace_back(server.port);
+    }
+    EXPECT_NE(server.nextLog("accept failed"), "");
     // Leaving clients free descriptors; the ones kept waiting are then served.
-    while (clients.size() > 10) clients.pop_front();
-    for (auto& client : clients) EXPECT_EQ(client.read(greeting.size()), greeting);
+    while (clients.size() > 10) {
+        clients.pop_front();
+    }
+    for (auto& client : clients) {
+        EXPECT_EQ(client.read(kGreeting.size()), kGreeting);
+    }
 
-    server.close_log();
+    server.closeLog();
     Client client(server.port);
     client.send("PEL_beta");
-    EXPECT_EQ(client.read(), greeting + beta);
+    EXPECT_EQ(client.read(), kGreeting + kBeta);
 }
 
 TEST(Reload, HangupLoadsTheNewTableAndKeepsTheOldOneWhenTheNewIsUnusable) {
-    Server server(table);
-    const std::string new_beta = "10.0.0.70|Beta|b|3399|0|c|d|e|f";
-    server.write("beta=" + new_beta + "\n");
+    Server server(kTable);
+    const std::string newBeta = "10.0.0.70|Beta|b|3399|0|c|d|e|f";
+    server.write("beta=" + newBeta + "\n");
     kill(server.pid, SIGHUP);
-    EXPECT_NE(server.next_log("reloaded: 1 records, 0 cancelled"), "");
-    const std::vector<Exchange> reloaded = {{{"PEL_beta"}, new_beta, "\"beta\" record"},
-                                            {{"PEL_acme"}, refusal, "\"acme\" unknown"}};
+    EXPECT_NE(server.nextLog("reloaded: 1 records, 0 cancelled"), "");
+    const std::vector<Exchange> reloaded = {{{"PEL_beta"}, newBeta, "\"beta\" record"},
+                                            {{"PEL_acme"}, kRefusal, "\"acme\" unknown"}};
     check(server, reloaded);
     server.write("beta 10.0.0.1|b\n");
     kill(server.pid, SIGHUP);
-    EXPECT_NE(server.next_log("not reloaded (no valid record); keeping the 1 records"), "");
+    EXPECT_NE(server.nextLog("not reloaded (no valid record); keeping the 1 records"), "");
     check(server, reloaded);
 }
 
@@ -278,21 +296,22 @@ TEST(TableParser, ReportsMalformedLinesByNumberAndServesTheRest) {
           "line 7: expected 9 items separated by '|', found 10", "line 8: empty identification",
           "line 9: identification has a capital", "line 10: identification has a capital",
           "line 11: identification starts or ends with a blank", "line 12: identification starts",
-          "line 13: identification already given on line 3", "line 14: control character"})
+          "line 13: identification already given on line 3", "line 14: control character"}) {
         EXPECT_NE(server.log.find(problem), std::string::npos) << problem;
+    }
     EXPECT_NE(server.log.find("loaded: 3 records, 1 cancelled"), std::string::npos);
     check(server, {{{"PEL_acme"}, "host|a||3389||e|f|g|", "\"acme\" record"},
-                   {{"PEL_old"}, refusal, "\"old\" cancelled"},
+                   {{"PEL_old"}, kRefusal, "\"old\" cancelled"},
                    {{"PEL_eq"}, "1|a=b|3|4|5|6|7|8|9", "\"eq\" record"}});
 }
 
 TEST(CommandLine, StartsOnlyWhenItCanServeSafely) {
     using Run = std::tuple<std::string, std::vector<std::string>, int, std::string>;
     for (const auto& [table_text, options, status, said] : std::vector<Run>{
-             {"", {}, 2, "Usage: " + server_program + " --table FILE"},
-             {table, {"--listen", "0.0.0.0"}, 2, "add --allow-remote to mean it"},
-             {table, {"--table", "absent"}, 1, "table absent unusable (cannot open"},
-             {table, {"--listen", "0.0.0.0", "--allow-remote"}, 0, "listening on 0.0.0.0:"},
+             {"", {}, 2, "Usage: " + serverProgram + " --table FILE"},
+             {kTable, {"--listen", "0.0.0.0"}, 2, "add --allow-remote to mean it"},
+             {kTable, {"--table", "absent"}, 1, "table absent unusable (cannot open"},
+             {kTable, {"--listen", "0.0.0.0", "--allow-remote"}, 0, "listening on 0.0.0.0:"},
          }) {
         Server server(table_text, options);
         EXPECT_NE(server.log.find(said), std::string::npos) << said;
@@ -305,7 +324,8 @@ TEST(CommandLine, StartsOnlyWhenItCanServeSafely) {
 int main(int argc, char** argv) {
     testing::InitGoogleTest(&argc, argv);
     // What gtest leaves is --server=PATH, the program under test.
-    if (argc > 1)
-        server_program = std::string(argv[1]).substr(std::string_view("--server=").size());
+    if (argc > 1) {
+        serverProgram = std::string(argv[1]).substr(std::string_view("--server=").size());
+    }
     return RUN_ALL_TESTS();
 }
