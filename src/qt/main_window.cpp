@@ -137,31 +137,26 @@ void MainWindow::createControls() {
         widget->setAccessibleName(toQString(definition.accessibleName));
         applyColours(definition, *widget);
         widget->setVisible(definition.visible);
-        controls_[definition.id] = widget;
+        controls_[app::controlIndex(definition.id)] = widget;
     }
-    identInst_ = static_cast<QLineEdit*>(controls_.at(app::ControlId::IdentInst));
-    aviso_ = static_cast<QLabel*>(controls_.at(app::ControlId::Aviso));
-    conectar_ = static_cast<QPushButton*>(controls_.at(app::ControlId::Conectar));
-    sistema_ = static_cast<QPushButton*>(controls_.at(app::ControlId::Sistema));
-    lumo_ = static_cast<QPushButton*>(controls_.at(app::ControlId::Lumo));
-    cbutton3_ = static_cast<QPushButton*>(controls_.at(app::ControlId::cbutton3));
-    sinalVermelho_ = {static_cast<QLabel*>(controls_.at(app::ControlId::sinalVermelho)),
-                      app::control(app::ControlId::sinalVermelho).left};
-    sinalVerde_ = {static_cast<QLabel*>(controls_.at(app::ControlId::sinalVerde)),
-                   app::control(app::ControlId::sinalVerde).left};
 
     const std::vector<app::ControlId> order = app::focusOrder();
     for (std::size_t i = 1; i < order.size(); ++i) {
-        QWidget::setTabOrder(controls_.at(order[i - 1]), controls_.at(order[i]));
+        QWidget::setTabOrder(control(order[i - 1]), control(order[i]));
     }
 }
 
 void MainWindow::connectEvents() {
-    identInst_->installEventFilter(this);
-    connect(conectar_, &QPushButton::clicked, this, &MainWindow::onConectarClicked);
-    connect(sistema_, &QPushButton::clicked, this, &MainWindow::onSistemaClicked);
-    connect(lumo_, &QPushButton::clicked, this, &MainWindow::onLumoClicked);
-    connect(cbutton3_, &QPushButton::clicked, this, &QWidget::close);
+    using app::ControlId;
+    control(ControlId::IdentInst)->installEventFilter(this);
+    connect(control<QPushButton>(ControlId::Conectar), &QPushButton::clicked, this,
+            &MainWindow::onConectarClicked);
+    connect(control<QPushButton>(ControlId::Sistema), &QPushButton::clicked, this,
+            &MainWindow::onSistemaClicked);
+    connect(control<QPushButton>(ControlId::Lumo), &QPushButton::clicked, this,
+            &MainWindow::onLumoClicked);
+    connect(control<QPushButton>(ControlId::cbutton3), &QPushButton::clicked, this,
+            &QWidget::close);
     connect(&timer1_, &EventTimer::timeout, this, &MainWindow::onTimer1Timer);
     connect(&winsock1_, &TcpSocket::dataArrival, this, &MainWindow::onWinsock1DataArrival);
 }
@@ -170,7 +165,7 @@ void MainWindow::start() {
     frmCv_.formLoad();
     centreOnScreen();
     show();
-    controls_.at(app::focusOrder().front())->setFocus(Qt::OtherFocusReason);
+    control(app::focusOrder().front())->setFocus(Qt::OtherFocusReason);
 }
 
 void MainWindow::centreOnScreen() {
@@ -180,7 +175,7 @@ void MainWindow::centreOnScreen() {
 }
 
 bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
-    if (watched == identInst_ && event->type() == QEvent::KeyPress) {
+    if (watched == control(app::ControlId::IdentInst) && event->type() == QEvent::KeyPress) {
         const int key = static_cast<QKeyEvent*>(event)->key();
         if (key == Qt::Key_Return || key == Qt::Key_Enter) {
             // The key still reaches the box afterwards; the handler never changes it.
@@ -218,12 +213,9 @@ void MainWindow::onWinsock1DataArrival() {
     frmCv_.winsock1DataArrival();
 }
 
-MainWindow::LightPicture& MainWindow::lightPicture(ports::Light light) {
-    return light == ports::Light::Verde ? sinalVerde_ : sinalVermelho_;
-}
-
-const MainWindow::LightPicture& MainWindow::lightPicture(ports::Light light) const {
-    return light == ports::Light::Verde ? sinalVerde_ : sinalVermelho_;
+QLabel* MainWindow::lightPicture(ports::Light light) const {
+    return control<QLabel>(light == ports::Light::Verde ? app::ControlId::sinalVerde
+                                                        : app::ControlId::sinalVermelho);
 }
 
 void MainWindow::setCaption(std::string_view text) {
@@ -231,38 +223,38 @@ void MainWindow::setCaption(std::string_view text) {
 }
 
 void MainWindow::setStatus(std::string_view text) {
-    aviso_->setText(toQString(text));
+    control<QLabel>(app::ControlId::Aviso)->setText(toQString(text));
 }
 
 void MainWindow::setLightVisible(ports::Light light, bool visible) {
-    lightPicture(light).picture->setVisible(visible);
+    lightPicture(light)->setVisible(visible);
 }
 
 bool MainWindow::isLightVisible(ports::Light light) const {
     // Asked of the picture itself, so the answer holds before the window is first shown.
-    return !lightPicture(light).picture->isHidden();
+    return !lightPicture(light)->isHidden();
 }
 
 int MainWindow::lightLeft(ports::Light light) const {
-    return lightPicture(light).leftTwips;
+    return light == ports::Light::Verde ? greenLeftTwips_ : redLeftTwips_;
 }
 
 void MainWindow::setLightLeft(ports::Light light, int twips) {
-    LightPicture& picture = lightPicture(light);
-    picture.leftTwips = twips;
-    picture.picture->move(twipsToPixels(twips), picture.picture->y());
+    (light == ports::Light::Verde ? greenLeftTwips_ : redLeftTwips_) = twips;
+    QLabel* picture = lightPicture(light);
+    picture->move(twipsToPixels(twips), picture->y());
 }
 
 std::string MainWindow::identification() const {
-    return identInst_->text().toStdString();
+    return control<QLineEdit>(app::ControlId::IdentInst)->text().toStdString();
 }
 
 void MainWindow::setIdentification(std::string_view text) {
-    identInst_->setText(toQString(text));
+    control<QLineEdit>(app::ControlId::IdentInst)->setText(toQString(text));
 }
 
-void MainWindow::setFocus(app::ControlId control) {
-    controls_.at(control)->setFocus(Qt::OtherFocusReason);
+void MainWindow::setFocus(app::ControlId id) {
+    control(id)->setFocus(Qt::OtherFocusReason);
 }
 
 void MainWindow::showMessage(std::string_view text) {

@@ -1,8 +1,8 @@
 #pragma once
 
 #include <QWidget>
+#include <array>
 #include <chrono>
-#include <map>
 #include <string>
 
 #include "app/frm_cv.hpp"
@@ -44,16 +44,15 @@ private slots:
     void onWinsock1DataArrival();
 
 private:
-    struct LightPicture {
-        QLabel* picture = nullptr;
-        int leftTwips = 0;
-    };
-
     void createControls();
     void connectEvents();
     void centreOnScreen();
-    LightPicture& lightPicture(ports::Light light);
-    const LightPicture& lightPicture(ports::Light light) const;
+    // The control the table defines under this id, as the widget kind the table gives it.
+    template <typename Widget = QWidget>
+    [[nodiscard]] Widget* control(app::ControlId id) const {
+        return static_cast<Widget*>(controls_[app::controlIndex(id)]);
+    }
+    [[nodiscard]] QLabel* lightPicture(ports::Light light) const;
 
     void setCaption(std::string_view text) override;
     void setStatus(std::string_view text) override;
@@ -63,18 +62,13 @@ private:
     void setLightLeft(ports::Light light, int twips) override;
     [[nodiscard]] std::string identification() const override;
     void setIdentification(std::string_view text) override;
-    void setFocus(app::ControlId control) override;
+    void setFocus(app::ControlId id) override;
     void showMessage(std::string_view text) override;
 
-    std::map<app::ControlId, QWidget*> controls_;
-    QLineEdit* identInst_ = nullptr;
-    QLabel* aviso_ = nullptr;
-    QPushButton* conectar_ = nullptr;
-    QPushButton* sistema_ = nullptr;
-    QPushButton* lumo_ = nullptr;
-    QPushButton* cbutton3_ = nullptr;
-    LightPicture sinalVermelho_;
-    LightPicture sinalVerde_;
+    std::array<QWidget*, app::kControls.size()> controls_{};
+    // Where the logic placed each light, in twips; the pixels follow from it.
+    int redLeftTwips_ = app::control(app::ControlId::sinalVermelho).left;
+    int greenLeftTwips_ = app::control(app::ControlId::sinalVerde).left;
 
     TcpSocket winsock1_;
     EventTimer timer1_;
