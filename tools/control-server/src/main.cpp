@@ -44,6 +44,10 @@ int main(int argc, char** argv) {
         std::fputs(usage_text(program_name).c_str(), stdout);
         return 0;
     }
+    if (options.version_requested) {
+        std::puts("corvalis-control-server " CORVALIS_VERSION);
+        return 0;
+    }
     if (!options.settings) {
         std::fprintf(stderr, "%s: %s\n%s", program_name.c_str(), options.error.c_str(),
                      usage_text(program_name).c_str());

@@ -41,6 +41,10 @@ ParsedOptions parse_options(const std::vector<std::string>& arguments) {
             parsed.help_requested = true;
             return parsed;
         }
+        if (option == "--version") {
+            parsed.version_requested = true;
+            return parsed;
+        }
         if (option == "--allow-remote") {
             allow_remote = true;
             continue;
@@ -101,6 +105,7 @@ std::string usage_text(const std::string& program_name) {
            "  --max-connections N   connections open at once; more are closed at\n"
            "                        once (default 1024)\n"
            "  --help                show this text\n"
+           "  --version             show the version\n"
            "\n"
            "SIGHUP reloads the table; SIGINT or SIGTERM stops the server.\n";
 }

@@ -19,6 +19,7 @@ inline constexpr std::size_t default_max_connections = 1024;
 struct ParsedOptions {
     std::optional<ServerSettings> settings;  // empty when the program should not serve
     bool help_requested = false;
+    bool version_requested = false;
     std::string error;  // set when the command line is wrong
 };
 
