@@ -10,6 +10,7 @@ packages=(
     xvfb xauth fonts-wine fonts-dejavu-core
     g++-mingw-w64-x86-64 mingw-w64-x86-64-dev wine wine64
     imagemagick nginx-light util-linux
+    dpkg-dev zip unzip lintian systemd
 )
 
 missing=()
