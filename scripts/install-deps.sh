@@ -11,6 +11,7 @@ packages=(
     g++-mingw-w64-x86-64 mingw-w64-x86-64-dev wine wine64
     imagemagick nginx-light util-linux
     clang-format clang-tidy
+    dpkg-dev zip unzip lintian systemd
 )
 
 missing=()

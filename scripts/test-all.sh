@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Builds everything and runs every test: the Linux build, the same build under AddressSanitizer and
-# UndefinedBehaviorSanitizer, and the Windows build under Wine.
+# UndefinedBehaviorSanitizer, the Windows build under Wine, and the release packages.
 set -uo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh || exit 1
@@ -42,6 +42,15 @@ echo "=== lint ==="
 bash scripts/lint.sh build/native || status=1
 run_build build/asan -DCMAKE_BUILD_TYPE=Debug -DCORVALIS_SANITIZE=ON
 run_build build/mingw -DCMAKE_BUILD_TYPE=MinSizeRel -DCMAKE_TOOLCHAIN_FILE="$PWD/cmake/mingw-w64-x86_64.cmake" -DCORVALIS_NATIVE_CONTROL_SERVER="$PWD/build/native/tools/control-server/corvalis-control-server"
+
+# The release itself, counted as one test: its zip under Wine and both packages under lintian.
+echo "=== packages ==="
+if bash scripts/package.sh && bash tests/packaging/check-packages.sh build/mingw/wine-prefix; then
+    passed=$((passed + 1))
+else
+    failed=$((failed + 1))
+    status=1
+fi
 
 echo "total: ${passed} passed, ${failed} failed"
 exit "${status}"

@@ -12,7 +12,7 @@ int main(int argc, char* argv[]) {
     QApplication application(argc, argv);
     corvalis::qt::loadTahoma();
 
-    corvalis::qt::MainWindow window(corvalis::qt::applicationFolder(),
+    corvalis::qt::MainWindow window(corvalis::qt::folders(),
                                     corvalis::link::controlServerFromEnvironment());
     corvalis::qt::reportFirstPaintWhenAsked(window);
     window.start();

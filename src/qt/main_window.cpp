@@ -114,12 +114,12 @@ void applyColours(const app::ControlDefinition& definition, QWidget& widget) {
 
 }  // namespace
 
-MainWindow::MainWindow(const std::string& applicationFolder, link::Endpoint controlServer,
+MainWindow::MainWindow(const app::Folders& folders, link::Endpoint controlServer,
                        std::chrono::milliseconds timeout)
     : QWidget(nullptr, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                            Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint),
-      frmCv_(app::Ports{*this, winsock1_, timer1_, files_, remoteDesktop_, browser_},
-             applicationFolder, std::move(controlServer), timeout) {
+      frmCv_(app::Ports{*this, winsock1_, timer1_, files_, remoteDesktop_, browser_}, folders,
+             std::move(controlServer), timeout) {
     setObjectName(QStringLiteral("frmCV"));
     setWindowTitle(toQString(app::kInitialCaption));
     setWindowIcon(QIcon(QStringLiteral(":/corvalis/icon.png")));

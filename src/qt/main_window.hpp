@@ -25,7 +25,7 @@ class MainWindow final : public QWidget, private ports::View {
     Q_OBJECT
 
 public:
-    MainWindow(const std::string& applicationFolder, link::Endpoint controlServer,
+    MainWindow(const app::Folders& folders, link::Endpoint controlServer,
                std::chrono::milliseconds timeout = link::kDefaultTimeout);
 
     // Window load (which may show a message box first), then the window shown centred with the

@@ -178,7 +178,8 @@ LRESULT MainWindow::onCreate() {
     browser_ = std::make_unique<ShellBrowser>(window());
     frm_ = std::make_unique<app::FrmCv>(
         app::Ports{*this, *socket_, *timer_, files_, processStarter_, *browser_},
-        options_.applicationFolder, options_.controlServer, options_.timeout);
+        app::Folders{options_.applicationFolder, options_.applicationFolder},
+        options_.controlServer, options_.timeout);
     return 0;
 }
 

@@ -2,6 +2,7 @@
 
 #include "app/frm_cv.hpp"
 #include "fakes.hpp"
+#include "text/path.hpp"
 
 namespace corvalis::test {
 namespace {
@@ -13,6 +14,8 @@ const std::string kGreetingBytes = "Conex\xE3o_OK";
 const std::string kRefusalBytes = "Empresa: N\xE3o foi localizado um registro n\xE3o cancelado.";
 const std::string kRecordBytes = "10.0.0.7|a|b|3390|8080|c|d|e|f";
 const Strings kGreenSequence{"hide vermelho", "show verde", "move verde 1800"};
+// Apart, so that each file is looked for in its own folder.
+const app::Folders kFolders{"/app", "/config"};
 
 class ConnectionTest : public ::testing::Test {
 protected:
@@ -39,7 +42,7 @@ protected:
     RecordingProcessStarter starter_;
     RecordingBrowser browser_;
     app::FrmCv window_{
-        {view_, socket_, timer_, files_, starter_, browser_}, "/app", {"control.test", 20404}};
+        {view_, socket_, timer_, files_, starter_, browser_}, kFolders, {"control.test", 20404}};
 };
 
 TEST_F(ConnectionTest, ConnectNormalisesSavesArmsTheTimerAndConnects) {
@@ -78,6 +81,10 @@ TEST_F(ConnectionTest, FullExchangeSendsTheRequestAndTurnsTheLightGreen) {
     EXPECT_EQ(view_.lightEvents_, kGreenSequence);
     EXPECT_EQ(socket_.closes_, 2);
     EXPECT_TRUE(view_.messages_.empty());
+    // The connection file is the program's, wherever the identification is kept.
+    window_.sistemaClick();
+    EXPECT_EQ(starter_.started_.at(0).freeRdpArguments.at(0),
+              text::joinPath("/app", "Tol-Cloud.rdp"));
 }
 
 TEST_F(ConnectionTest, EmptyBoxAsksForTheLoginButBlanksOnlySendABareRequest) {
@@ -158,7 +165,7 @@ TEST_F(ConnectionTest, TimeoutKeepsFiringUntilDataArrives) {
 
 TEST_F(ConnectionTest, InjectedTimeoutIsTheTimersInterval) {
     app::FrmCv shortWindow{
-        {view_, socket_, timer_, files_, starter_, browser_}, "/app", {"control.test", 1}, 250ms};
+        {view_, socket_, timer_, files_, starter_, browser_}, kFolders, {"control.test", 1}, 250ms};
     view_.box_ = "acme";
     shortWindow.conectarClick();
     EXPECT_EQ(timer_.interval_, 250ms);
@@ -215,7 +222,7 @@ TEST_F(ConnectionTest, HostileRepliesAreDecodedAndNeverReachALauncher) {
 }
 
 TEST_F(ConnectionTest, LoadSetsTheCaptionAndFillsTheBoxEnterOnlyMovesTheFocus) {
-    files_.files_[window_.identificationStore().filePath()] = "acme\r\n";
+    files_.files_[text::joinPath("/config", "pelmark.ini")] = "acme\r\n";
     window_.formLoad();
     EXPECT_EQ(view_.caption_, "Corvalis 01.07");
     EXPECT_EQ(view_.box_, "acme");

@@ -60,7 +60,7 @@ QColor lightSpot(QWidget& window) {
 // accent. Every message box it shows is checked against the convention, noted and answered.
 struct Window {
     explicit Window(corvalis::link::Endpoint server = {"127.0.0.1", 0})
-        : window(folder.path().toStdString(), std::move(server)) {
+        : window({folder.path().toStdString(), folder.path().toStdString()}, std::move(server)) {
         QObject::connect(&answer, &QTimer::timeout, [this] {
             auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
             if (box != nullptr) {

@@ -9,13 +9,13 @@ std::string windowCaption() {
     return std::string(kInitialCaption) + " " + std::string(kVersionText);
 }
 
-FrmCv::FrmCv(Ports ports, const std::string& applicationFolder, link::Endpoint controlServer,
+FrmCv::FrmCv(Ports ports, const Folders& folders, link::Endpoint controlServer,
              std::chrono::milliseconds timeout)
     : view_(ports.view),
-      store_(ports.files, applicationFolder, ports.view),
+      store_(ports.files, folders.identification, ports.view),
       controller_(ports.view, ports.socket, ports.timer, store_, dadosAcesso_,
                   std::move(controlServer), timeout),
-      remoteDesktop_(ports.view, ports.processStarter, applicationFolder),
+      remoteDesktop_(ports.view, ports.processStarter, folders.application),
       web_(ports.view, ports.browser) {}
 
 void FrmCv::formLoad() {

@@ -23,11 +23,18 @@ struct Ports {
     ports::Browser& browser;
 };
 
+// Where the program finds its files: Tol-Cloud.rdp always beside the program, pelmark.ini there or
+// in a per-user folder, as the front end decides. Both UTF-8.
+struct Folders {
+    std::string application;
+    std::string identification;
+};
+
 // The model of frmCV: it owns conectado (through its controller) and dadosAcesso for the whole run,
 // and turns each event of the window into the logic behind it. Front ends only forward events.
 class FrmCv {
 public:
-    FrmCv(Ports ports, const std::string& applicationFolder, link::Endpoint controlServer,
+    FrmCv(Ports ports, const Folders& folders, link::Endpoint controlServer,
           std::chrono::milliseconds timeout = link::kDefaultTimeout);
 
     // Window load: caption, then the saved identification. The front end shows the window after.

@@ -22,12 +22,12 @@ std::string normaliseIdentification(std::string_view text) {
     return text::toLower(text::trimBlanks(text));
 }
 
-IdentificationStore::IdentificationStore(ports::FileSystem& files, std::string applicationFolder,
+IdentificationStore::IdentificationStore(ports::FileSystem& files, std::string folder,
                                          ports::View& view)
-    : files_(files), applicationFolder_(std::move(applicationFolder)), view_(view) {}
+    : files_(files), folder_(std::move(folder)), view_(view) {}
 
 std::string IdentificationStore::filePath() const {
-    return text::joinPath(applicationFolder_, kIdentificationFileName);
+    return text::joinPath(folder_, kIdentificationFileName);
 }
 
 void IdentificationStore::tratarIni(bool read) {

@@ -15,11 +15,12 @@ inline constexpr std::string_view kStoreFailureMessage =
 // Only the first line is used; an identification is never anywhere near this long.
 inline constexpr std::size_t kMaxFileBytesRead = std::size_t{1024} * 1024;
 
-// The last identification used, one Windows-1252 line ended by CR LF in "pelmark.ini" beside the
-// program. It moves the text between that file and the identification box of the window.
+// The last identification used, one Windows-1252 line ended by CR LF in "pelmark.ini" in the given
+// folder (beside the program unless the front end keeps it per user). It moves the text between
+// that file and the identification box of the window.
 class IdentificationStore {
 public:
-    IdentificationStore(ports::FileSystem& files, std::string applicationFolder, ports::View& view);
+    IdentificationStore(ports::FileSystem& files, std::string folder, ports::View& view);
 
     // read = true fills the box from the file; read = false saves the box, lower case and without
     // outer blanks. Failures are reported in a message box, never to the caller.
@@ -32,7 +33,7 @@ private:
     void writeFromBox();
 
     ports::FileSystem& files_;
-    std::string applicationFolder_;
+    std::string folder_;
     ports::View& view_;
 };
 

@@ -44,6 +44,10 @@ int main(int argc, char** argv) {
         static_cast<void>(std::fputs(usageText(programName).c_str(), stdout));
         return 0;
     }
+    if (options.versionRequested) {
+        std::puts("corvalis-control-server " CORVALIS_VERSION);
+        return 0;
+    }
     if (!options.settings) {
         static_cast<void>(std::fprintf(stderr, "%s: %s\n%s", programName.c_str(),
                                        options.error.c_str(), usageText(programName).c_str()));

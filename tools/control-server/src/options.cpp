@@ -42,6 +42,10 @@ ParsedOptions parseOptions(const std::vector<std::string>& arguments) {
             parsed.helpRequested = true;
             return parsed;
         }
+        if (option == "--version") {
+            parsed.versionRequested = true;
+            return parsed;
+        }
         if (option == "--allow-remote") {
             allowRemote = true;
             continue;
@@ -113,6 +117,7 @@ std::string usageText(const std::string& programName) {
            "  --max-connections N   connections open at once; more are closed at\n"
            "                        once (default 1024)\n"
            "  --help                show this text\n"
+           "  --version             show the version\n"
            "\n"
            "SIGHUP reloads the table; SIGINT or SIGTERM stops the server.\n";
 }

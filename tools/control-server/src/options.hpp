@@ -20,6 +20,7 @@ inline constexpr std::size_t kDefaultMaxConnections = 1024;
 struct ParsedOptions {
     std::optional<ServerSettings> settings;  // empty when the program should not serve
     bool helpRequested = false;
+    bool versionRequested = false;
     std::string error;  // set when the command line is wrong
 };
 

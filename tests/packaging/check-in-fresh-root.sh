@@ -1,0 +1,70 @@
+#!/usr/bin/env bash
+# Installs the Debian packages in dist/ into a fresh Debian 12 root (dpkg -i, then apt-get install -f
+# for their dependencies) and checks them there: the client, started offscreen as a plain user,
+# keeps pelmark.ini in that user's config folder; the server answers a client from its installed
+# path with its installed table and names the package's version; systemd-analyze accepts the unit.
+# Usage: tests/packaging/check-in-fresh-root.sh   (as root, with the network; slow: it builds a root)
+set -uo pipefail
+cd "$(dirname "$0")/../.." || exit 1
+command -v mmdebstrap >/dev/null || apt-get install -y -qq --no-install-recommends mmdebstrap
+root=$(mktemp -d)
+trap 'rm -rf "$root"' EXIT
+# shellcheck disable=SC2016
+mmdebstrap --variant=minbase --include=systemd bookworm "$root" \
+    --customize-hook="cp $PWD/dist/corvalis_*.deb $PWD/dist/corvalis-control-server_*.deb \"\$1/tmp/\"" \
+    --customize-hook='chroot "$1" sh -c "dpkg -i /tmp/*.deb || apt-get install -f -y -q"' || exit 1
+
+mount -t proc proc "$root/proc"
+trap 'umount "$root/proc" && rm -rf "$root"' EXIT
+failures=0
+fail() { echo "FAIL: $*" && failures=$((failures + 1)); }
+# Waits up to a minute for a file to appear, holding a text if one is given.
+await() {
+    for _ in $(seq 600); do
+        [ -e "$1" ] && { [ -z "${2:-}" ] || grep -q "$2" "$1"; } && return
+        sleep 0.1
+    done
+}
+installed() { chroot "$root" dpkg-query -W -f="\${$1}" "$2"; }
+[ "$(installed Status corvalis) $(installed Status corvalis-control-server)" = \
+    "install ok installed install ok installed" ] || fail "the packages are not both installed"
+
+# The client, as a user with a home of their own, with and without XDG_CONFIG_HOME.
+mkdir -p "$root/home/ana"
+chown 1000:1000 "$root/home/ana"
+for config in "" /home/ana/conf; do
+    chroot --userspec=1000:1000 "$root" env -i HOME=/home/ana PATH=/usr/bin:/bin \
+        ${config:+XDG_CONFIG_HOME=$config} QT_QPA_PLATFORM=offscreen corvalis 2>/dev/null &
+    client=$!
+    file=$root${config:-/home/ana/.config}/corvalis/pelmark.ini
+    await "$file"
+    kill "$client"
+    wait "$client"
+    [ -f "$file" ] || fail "the client made no $file"
+done
+[ ! -e "$root/usr/lib/corvalis/pelmark.ini" ] || fail "the client wrote beside itself"
+
+# The server, as nobody, on a free port of loopback.
+chroot --userspec=65534:65534 "$root" /usr/bin/corvalis-control-server \
+    --table /etc/corvalis/table.txt --port 0 2>"$root/tmp/server.log" &
+server=$!
+await "$root/tmp/server.log" "listening on"
+port=$(sed -n 's/.*listening on 127\.0\.0\.1:\([0-9]*\).*/\1/p' "$root/tmp/server.log")
+if [ -n "$port" ] && exec 3<>"/dev/tcp/127.0.0.1/$port"; then
+    [ "$(head -c 10 <&3)" = $'Conex\xe3o_OK' ] || fail "no greeting in Windows-1252"
+    printf PEL_acme >&3
+    [ "$(cat <&3)" = "$(sed -n 's/^acme=//p' "$root/etc/corvalis/table.txt")" ] ||
+        fail "the server did not answer with the record of acme"
+    exec 3>&-
+else
+    fail "the server does not listen on 127.0.0.1: $(cat "$root/tmp/server.log")"
+fi
+kill "$server"
+[ "$(chroot "$root" corvalis-control-server --version)" = \
+    "corvalis-control-server $(installed Version corvalis-control-server)" ] ||
+    fail "--version does not name the package's version"
+
+chroot "$root" systemd-analyze verify /lib/systemd/system/corvalis-control-server.service ||
+    fail "systemd-analyze does not accept the unit"
+[ "$failures" -eq 0 ] && echo "fresh root: all checks passed"
+exit "$((failures > 0))"
