@@ -208,19 +208,6 @@ TEST_F(ConnectionTest, LaterArrivalsClearConectadoAndOverwriteOnlyWhatTheyCarry)
     EXPECT_EQ(view_.lightEvents_, kGreenSequence);
 }
 
-TEST_F(ConnectionTest, HostileRepliesAreDecodedAndNeverReachALauncher) {
-    connectAndGreet("acme");
-    std::string hostile(1024 * 1024, '\0');
-    hostile[0] = '\xFF';
-    hostile[5] = '|';
-    reply(hostile);
-    EXPECT_TRUE(window_.conectado());
-    EXPECT_EQ(window_.dadosAcesso().servidor, std::string("\xC3\xBF\0\0\0\0", 6));
-    window_.sistemaClick();
-    EXPECT_EQ(view_.messages_.back(), launch::kInvalidAccessDataMessage);
-    EXPECT_TRUE(starter_.started_.empty());
-}
-
 TEST_F(ConnectionTest, LoadSetsTheCaptionAndFillsTheBoxEnterOnlyMovesTheFocus) {
     files_.files_[text::joinPath("/config", "pelmark.ini")] = "acme\r\n";
     window_.formLoad();
