@@ -27,7 +27,7 @@ struct Ports {
 // and turns each event of the window into the logic behind it. Front ends only forward events.
 class FrmCv {
 public:
-    FrmCv(Ports ports, const std::string& applicationFolder, link::Endpoint controlServer,
+    FrmCv(const Ports& ports, const std::string& applicationFolder, link::Endpoint controlServer,
           std::chrono::milliseconds timeout = link::kDefaultTimeout);
 
     // Window load: caption, then the saved identification. The front end shows the window after.
