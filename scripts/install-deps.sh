@@ -10,7 +10,8 @@ packages=(
     xvfb xauth fonts-wine fonts-dejavu-core
     g++-mingw-w64-x86-64 mingw-w64-x86-64-dev wine wine64
     imagemagick nginx-light util-linux
-    clang-format clang-tidy
+    clang-format clang-tidy cppcheck
+    clang libclang-rt-14-dev
     dpkg-dev zip unzip lintian systemd
 )
 

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Builds everything and runs every test: the Linux build, the same build under AddressSanitizer and
-# UndefinedBehaviorSanitizer, the Windows build under Wine, and the release packages.
+# UndefinedBehaviorSanitizer, the Windows build under Wine, the release packages, and each fuzz
+# target for 20 s.
 set -uo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh || exit 1
@@ -51,6 +52,43 @@ else
     failed=$((failed + 1))
     status=1
 fi
+
+# Each libFuzzer target of tests/fuzz on a scratch copy of its committed corpus, under ASan and UBSan;
+# a crash, a failed property or a leak fails the run and leaves its input in build/fuzz/crashes/.
+run_fuzz() {
+    echo "=== fuzz ==="
+    if ! command -v clang++ >/dev/null; then
+        echo "fuzz: no clang++, skipped"
+        return
+    fi
+    if ! CXX=clang++ cmake -S . -B build/fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+        -DCORVALIS_FUZZ=ON -DCORVALIS_BUILD_TESTS=OFF -DCORVALIS_BUILD_QT=OFF \
+        -DCORVALIS_BUILD_WIN32=OFF -DCORVALIS_BUILD_TOOLS=OFF || ! cmake --build build/fuzz; then
+        echo "build failed: build/fuzz"
+        status=1
+        return
+    fi
+    mkdir -p build/fuzz/crashes
+    local corpus name
+    for corpus in tests/fuzz/corpus/*/; do
+        name=$(basename "${corpus}")
+        rm -rf "build/fuzz/scratch/${name}"
+        mkdir -p build/fuzz/scratch
+        cp -r "${corpus}" "build/fuzz/scratch/${name}"
+        if "build/fuzz/tests/fuzz/fuzz_${name}" -max_total_time=20 \
+            -artifact_prefix="build/fuzz/crashes/${name}-" "build/fuzz/scratch/${name}" \
+            >"build/fuzz/${name}.log" 2>&1; then
+            echo "fuzz ${name}: $(grep -E '^Done [0-9]+ runs' "build/fuzz/${name}.log")"
+            passed=$((passed + 1))
+        else
+            tail -40 "build/fuzz/${name}.log"
+            echo "fuzz ${name}: FAILED"
+            failed=$((failed + 1))
+            status=1
+        fi
+    done
+}
+run_fuzz
 
 echo "total: ${passed} passed, ${failed} failed"
 exit "${status}"

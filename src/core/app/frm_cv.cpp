@@ -9,7 +9,7 @@ std::string windowCaption() {
     return std::string(kInitialCaption) + " " + std::string(kVersionText);
 }
 
-FrmCv::FrmCv(Ports ports, const Folders& folders, link::Endpoint controlServer,
+FrmCv::FrmCv(const Ports& ports, const Folders& folders, link::Endpoint controlServer,
              std::chrono::milliseconds timeout)
     : view_(ports.view),
       store_(ports.files, folders.identification, ports.view),

@@ -34,7 +34,7 @@ struct Folders {
 // and turns each event of the window into the logic behind it. Front ends only forward events.
 class FrmCv {
 public:
-    FrmCv(Ports ports, const Folders& folders, link::Endpoint controlServer,
+    FrmCv(const Ports& ports, const Folders& folders, link::Endpoint controlServer,
           std::chrono::milliseconds timeout = link::kDefaultTimeout);
 
     // Window load: caption, then the saved identification. The front end shows the window after.
