@@ -1,5 +1,7 @@
 #!/usr/bin/env bash
-# Installs, on Debian or Ubuntu, whatever the build, the tests and the demo still lack.
+# Installs, on Debian or Ubuntu, whatever the build, the tests and the demo still lack. FreeRDP, xrdp
+# and the X utilities are for the tests that start the real remote-desktop client against a real
+# server; the client itself needs only FreeRDP, and only at run time.
 set -euo pipefail
 
 packages=(
@@ -10,6 +12,7 @@ packages=(
     xvfb xauth fonts-wine fonts-dejavu-core
     g++-mingw-w64-x86-64 mingw-w64-x86-64-dev wine wine64
     imagemagick nginx-light util-linux
+    freerdp2-x11 xrdp x11-utils openssl procps
 )
 
 missing=()

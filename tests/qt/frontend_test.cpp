@@ -1,12 +1,13 @@
 // The Qt front end against real things: loopback TCP to the reference control server, Qt's event
-// loop, a recording stand-in for FreeRDP on PATH, the desktop's URL handlers, and the window drawn
-// from the core's control table.
+// loop, a recording stand-in for FreeRDP on PATH, the desktop's URL handlers, the window drawn
+// from the core's control table, and the real FreeRDP against Debian's xrdp on an Xvfb display.
 #include <unistd.h>
 
 #include <QAbstractButton>
 #include <QAccessible>
 #include <QApplication>
 #include <QDesktopServices>
+#include <QDialog>
 #include <QDir>
 #include <QFontInfo>
 #include <QLabel>
@@ -16,6 +17,7 @@
 #include <QRegularExpression>
 #include <QScreen>
 #include <QSignalSpy>
+#include <QTcpServer>
 #include <QTest>
 #include <QTimer>
 #include <QUrl>
@@ -23,6 +25,7 @@
 #include "app/control_table.hpp"
 #include "event_timer.hpp"
 #include "main_window.hpp"
+#include "qt_text.hpp"
 #include "remote_desktop.hpp"
 #include "tcp_socket.hpp"
 #include "window_font.hpp"
@@ -36,6 +39,14 @@ namespace {
 // The bound of every wait for something that should happen; only reached when a test fails.
 constexpr std::chrono::milliseconds kPatience{10000};
 constexpr int kPatienceMs = static_cast<int>(kPatience.count());
+// xrdp on a loopback port (%1), with its files in a folder (%2); what a session offers it is
+// logged. Its one session type hands over to a VNC server that is not there, which it reports in
+// the session window.
+constexpr char kXrdpIni[] =
+    "[Globals]\nport=tcp://127.0.0.1:%1\nsecurity_layer=tls\nallow_channels=true\n"
+    "certificate=%2/cert.pem\nkey_file=%2/key.pem\n"
+    "[Logging]\nLogFile=%2/xrdp.log\nLogLevel=DEBUG\nEnableSyslog=false\n"
+    "[Sessao]\nlib=libvnc.so\nip=127.0.0.1\nport=1\n";
 // Long enough for a stray event to show itself if one were coming.
 constexpr std::chrono::milliseconds kSettle{200};
 constexpr std::chrono::milliseconds kTick{10};
@@ -44,6 +55,10 @@ constexpr std::chrono::milliseconds kTick{10};
 const QByteArray kIdentification = QByteArrayLiteral("associa\xE7\xE3o");
 const QByteArray kRecord =
     QByteArrayLiteral("10.0.0.7|Associa\xE7\xE3o Ltda|plano-a|3390|8080|ativo|2024-01-10|-|-");
+// What the credentials dialog is given.
+const QString kUser = QStringLiteral("ana.souza");
+const QString kDomain = QStringLiteral("TOLVAR");
+const QString kPassword = QStringLiteral("Senha-7391-secreta");
 
 QRect pixels(const app::ControlDefinition& control) {
     return {app::twipsToPixels(control.left), app::twipsToPixels(control.top),
@@ -57,18 +72,25 @@ QColor lightSpot(QWidget& window) {
 }
 
 // The window as main() opens it, its application folder a temporary one with a blank and an
-// accent. Every message box it shows is checked against the convention, noted and answered.
+// accent. Every message box it shows is checked against the convention, noted and answered; the
+// credentials dialog is filled in, or cancelled.
 struct Window {
     explicit Window(corvalis::link::Endpoint server = {"127.0.0.1", 0})
         : window(folder.path().toStdString(), std::move(server)) {
         QObject::connect(&answer, &QTimer::timeout, [this] {
-            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-            if (box != nullptr) {
+            QWidget* modal = QApplication::activeModalWidget();
+            if (auto* box = qobject_cast<QMessageBox*>(modal)) {
                 messages << box->text();
                 box->button(QMessageBox::Ok)->click();  // first, so a failed check leaves no box
                 QCOMPARE(box->windowTitle(), QStringLiteral("Pelmark"));
                 QCOMPARE(box->icon(), QMessageBox::NoIcon);
                 QCOMPARE(box->buttons().size(), 1);
+            } else if (auto* dialog = qobject_cast<QDialog*>(modal)) {
+                const auto fields = dialog->findChildren<QLineEdit*>();  // user, password, domain
+                fields.at(0)->setText(kUser);
+                QTest::keyClicks(fields.at(1), kPassword);
+                fields.at(2)->setText(kDomain);
+                cancelCredentials ? dialog->reject() : dialog->accept();
             }
         });
         answer.start(kTick);
@@ -91,6 +113,7 @@ struct Window {
 
     QTemporaryDir folder{QDir::tempPath() + QStringLiteral("/corvalis pasta ç-XXXXXX")};
     QStringList messages;
+    bool cancelCredentials = false;
     QTimer answer;
     MainWindow window;
 };
@@ -108,17 +131,23 @@ private slots:
     void initTestCase() {
         loadTahoma();
         // Standard input becomes a pipe, like a terminal nobody watches: the remote-desktop client
-        // must get /dev/null instead.
+        // must get the password alone and nothing more to wait for.
         int ends[2];
         QCOMPARE(pipe(ends), 0);
         QCOMPARE(dup2(ends[0], STDIN_FILENO), STDIN_FILENO);
-        // Only the stand-ins are on PATH, so a FreeRDP installed on the machine is never started.
+        // Only the stand-ins are on PATH, so a FreeRDP installed on the machine is never started
+        // but where a test asks for it.
+        path_ = qgetenv("PATH");
         qputenv("PATH", QFile::encodeName(bin_.path()));
         qputenv("CORVALIS_RDP_RECORD", QFile::encodeName(bin_.filePath(QStringLiteral("record"))));
 
         QFile table(bin_.filePath(QStringLiteral("table")));
         QVERIFY(table.open(QIODevice::WriteOnly));
         table.write(kIdentification + '=' + kRecord + '\n');
+        QTcpServer free;  // a loopback port for xrdp
+        QVERIFY(free.listen(QHostAddress::LocalHost));
+        rdpPort_ = free.serverPort();
+        table.write("tolvar=127.0.0.1|Tolvar|p|" + QByteArray::number(rdpPort_) + "|0|a|-|-|-\n");
         table.close();
         server_.setReadChannel(QProcess::StandardError);
         server_.start(QStringLiteral(CORVALIS_CONTROL_SERVER_PROGRAM),
@@ -177,15 +206,19 @@ private slots:
         QCOMPARE(expiries.count(), count);
     }
 
-    void remoteDesktopFindsFreeRdp() {
-        RemoteDesktopStarter starter;
-        QVERIFY(!starter.startRemoteDesktop({}));  // none on PATH
+    void remoteDesktopFindsFreeRdpAndAsksFirst() {
+        using corvalis::ports::StartResult;
+        Window w;
+        RemoteDesktopStarter starter(&w.window);
+        QCOMPARE(starter.startRemoteDesktop({}), StartResult::NotStarted);  // none on PATH
         installFreeRdp(QStringLiteral("xfreerdp"));
-        QVERIFY(starter.startRemoteDesktop({}));
-        QCOMPARE(freeRdpRecord().value(0), QStringLiteral("program=xfreerdp"));
-        installFreeRdp(QStringLiteral("xfreerdp3"));
-        QVERIFY(starter.startRemoteDesktop({}));
-        QCOMPARE(freeRdpRecord().value(0), QStringLiteral("program=xfreerdp3"));  // FreeRDP 3 first
+        QCOMPARE(starter.startRemoteDesktop({}), StartResult::Started);
+        QCOMPARE(freeRdpRecord().mid(0, 2), (QStringList{"program=xfreerdp", "/cert-tofu"}));
+        installFreeRdp(QStringLiteral("xfreerdp3"));  // FreeRDP 3 first, with its own option
+        QCOMPARE(starter.startRemoteDesktop({}), StartResult::Started);
+        QCOMPARE(freeRdpRecord().mid(0, 2), (QStringList{"program=xfreerdp3", "/cert:tofu"}));
+        w.cancelCredentials = true;  // starts nothing
+        QCOMPARE(starter.startRemoteDesktop({}), StartResult::Cancelled);
     }
 
     void windowIsDrawnFromTheControlTable() {
@@ -266,10 +299,71 @@ private slots:
         QDesktopServices::unsetUrlHandler(QStringLiteral("http"));
         QCOMPARE(urls_, QStringList{"http://10.0.0.7:8080/lumo"});
         w.click(ControlId::Sistema);
+        // The password on standard input alone, never on the command line.
         QCOMPARE(freeRdpRecord(),
                  (QStringList{"program=xfreerdp3", QDir(w.folder.path()).filePath("Tol-Cloud.rdp"),
-                              "/v:10.0.0.7:3390", "stdin=/dev/null", ""}));
+                              "/v:10.0.0.7:3390", "/cert:tofu", "/u:" + kUser, "/d:" + kDomain,
+                              "/from-stdin:force", "stdin=" + kPassword, ""}));
         QCOMPARE(w.messages, QStringList());
+    }
+
+    // Pressing "Tolvar Sistemas" opens a session on xrdp: its certificate is trusted on first use,
+    // then refused once it has changed.
+    void realFreeRdpReachesXrdp() {
+        QTemporaryDir rdp;  // xrdp's configuration, certificate and log; FreeRDP's known servers
+        const QDir dir(rdp.path());
+        qputenv("PATH", path_);  // the real FreeRDP, Xvfb and xrdp
+        Service xvfb;
+        xvfb.start(QStringLiteral("Xvfb"), {"-displayfd", "1", "-screen", "0", "1280x800x24"});
+        QVERIFY2(xvfb.waitForReadyRead(kPatienceMs), "no Xvfb");
+        qputenv("DISPLAY", ":" + xvfb.readAllStandardOutput().trimmed());
+        qputenv("XDG_CONFIG_HOME", QFile::encodeName(dir.path()));
+        QFile ini(dir.filePath(QStringLiteral("xrdp.ini")));
+        QVERIFY(ini.open(QIODevice::WriteOnly));
+        ini.write(QString::fromLatin1(kXrdpIni).arg(rdpPort_).arg(dir.path()).toUtf8());
+        ini.close();
+        Service xrdp;
+        QVERIFY(startXrdp(xrdp, dir));
+
+        Window w({"127.0.0.1", port_});
+        QVERIFY(QFile::copy(QStringLiteral(CORVALIS_CONNECTION_FILE),
+                            QDir(w.folder.path()).filePath(QStringLiteral("Tol-Cloud.rdp"))));
+        w.connectAs(QStringLiteral("tolvar"));
+        QTRY_COMPARE_WITH_TIMEOUT(w.status(), QStringLiteral("Conexão Ativada."), kPatienceMs);
+        w.click(ControlId::Sistema);
+        QTRY_COMPARE_WITH_TIMEOUT(freeRdpWindows().size(), 1, kPatienceMs);
+        const auto known = [&] {
+            return run("find", {dir.path(), "-name", "known*", "-exec", "cat", "{}", "+"});
+        };
+        const QByteArray remembered = known();
+        QVERIFY(remembered.contains(QByteArray::number(rdpPort_)));
+        w.click(ControlId::Sistema);  // the same certificate again: no question, a second window
+        QTRY_COMPARE_WITH_TIMEOUT(freeRdpWindows().size(), 2, kPatienceMs);
+        QCOMPARE(known(), remembered);
+        // Both sessions settled: xrdp took the user name and showed why it cannot go further.
+        QTRY_COMPARE_WITH_TIMEOUT(xrdpLog(dir).count("log_msg: Error connecting to user session"),
+                                  2, kPatienceMs);
+        QVERIFY(xrdpLog(dir).contains("Client supplied username: " + kUser.toUtf8()));
+        // Every command line and environment, FreeRDP's among them, and every file here.
+        const QByteArray processes = run("ps", {"axeww"});
+        QVERIFY(processes.contains("/from-stdin:force"));
+        QVERIFY(!processes.contains(kPassword.toUtf8()));
+        QCOMPARE(QProcess::execute("grep", {"-rqF", kPassword, dir.path()}), 1);
+
+        // The session windows are closed: the sessions end without a word. xrdp comes back with a
+        // new certificate: the next start is refused with one.
+        for (const QByteArray& window : freeRdpWindows()) {
+            QProcess::execute(QStringLiteral("xkill"), {"-id", QString::fromLatin1(window)});
+        }
+        QTRY_VERIFY_WITH_TIMEOUT(freeRdpWindows().isEmpty(), kPatienceMs);
+        xrdp.terminate();
+        QVERIFY(xrdp.waitForFinished(kPatienceMs));
+        QVERIFY(startXrdp(xrdp, dir));
+        w.click(ControlId::Sistema);
+        QTRY_COMPARE_WITH_TIMEOUT(
+            w.messages, QStringList{toQString(corvalis::launch::kCertificateChangedMessage)},
+            kPatienceMs);
+        QVERIFY(freeRdpWindows().isEmpty());
     }
 
     void markupInTheIdentificationShowsLiterally() {
@@ -289,6 +383,53 @@ private slots:
     }
 
 private:
+    // Ended when the test ends, as a service is: asked to stop, and waited for.
+    struct Service : QProcess {
+        ~Service() override {
+            terminate();
+            waitForFinished(kPatienceMs);
+        }
+    };
+
+    // Starts xrdp with a certificate of its own, new each time; true once it listens.
+    bool startXrdp(QProcess& xrdp, const QDir& dir) {
+        const QStringList certificate =
+            QStringLiteral(
+                "req -x509 -newkey ec -pkeyopt ec_paramgen_curve:P-256 -nodes -subj "
+                "/CN=xrdp -keyout %1/key.pem -out %1/cert.pem")
+                .arg(dir.path())
+                .split(u' ');
+        if (QProcess::execute(QStringLiteral("openssl"), certificate) != 0) {
+            return false;
+        }
+        const qsizetype started = xrdpLog(dir).count("listening to port");
+        xrdp.start(QStringLiteral("xrdp"), {"--nodaemon", "--config", dir.filePath("xrdp.ini")});
+        return QTest::qWaitFor([&] { return xrdpLog(dir).count("listening to port") > started; },
+                               kPatienceMs);
+    }
+
+    // What the program prints, once it has ended.
+    static QByteArray run(const QString& program, const QStringList& arguments) {
+        QProcess process;
+        process.start(program, arguments);
+        process.waitForFinished(kPatienceMs);
+        return process.readAllStandardOutput();
+    }
+
+    // FreeRDP's session windows on the display, each titled with the server: their ids.
+    QByteArrayList freeRdpWindows() const {
+        const QByteArray title = "\"FreeRDP: 127.0.0.1:" + QByteArray::number(rdpPort_) + '"';
+        QByteArrayList windows;
+        for (const QByteArray& line : run("xwininfo", {"-root", "-tree"}).split('\n')) {
+            if (line.contains(title)) {
+                windows << line.trimmed().split(' ').value(0);
+            }
+        }
+        return windows;
+    }
+
+    static QByteArray xrdpLog(const QDir& dir) { return run("cat", {dir.filePath("xrdp.log")}); }
+
     void installFreeRdp(const QString& name) {
         QFile::remove(bin_.filePath(name));
         QVERIFY(QFile::link(QStringLiteral(CORVALIS_RECORDING_RDP_CLIENT), bin_.filePath(name)));
@@ -308,8 +449,10 @@ private:
     }
 
     QTemporaryDir bin_;
+    QByteArray path_;
     QProcess server_;
     quint16 port_ = 0;
+    quint16 rdpPort_ = 0;
     QStringList urls_;
 };
 
