@@ -5,6 +5,7 @@
 // program, where the test fixture writes it.
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <fstream>
 #include <set>
 
