@@ -1,5 +1,7 @@
 #!/usr/bin/env bash
-# Installs, on Debian or Ubuntu, whatever the build, the tests and the demo still lack.
+# Installs, on Debian or Ubuntu, whatever the build, the tests and the demo still lack. FreeRDP, xrdp
+# and the X utilities are for the tests that start the real remote-desktop client against a real
+# server; the client itself needs only FreeRDP, and only at run time.
 set -euo pipefail
 
 packages=(
@@ -13,6 +15,7 @@ packages=(
     clang-format clang-tidy cppcheck
     clang libclang-rt-14-dev
     dpkg-dev zip unzip lintian systemd
+    freerdp2-x11 xrdp x11-utils openssl procps
 )
 
 missing=()

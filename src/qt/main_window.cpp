@@ -118,6 +118,7 @@ MainWindow::MainWindow(const app::Folders& folders, link::Endpoint controlServer
                        std::chrono::milliseconds timeout)
     : QWidget(nullptr, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                            Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint),
+      remoteDesktop_(this),
       frmCv_(app::Ports{*this, winsock1_, timer1_, files_, remoteDesktop_, browser_}, folders,
              std::move(controlServer), timeout) {
     setObjectName(QStringLiteral("frmCV"));
@@ -159,6 +160,7 @@ void MainWindow::connectEvents() {
             &QWidget::close);
     connect(&timer1_, &EventTimer::timeout, this, &MainWindow::onTimer1Timer);
     connect(&winsock1_, &TcpSocket::dataArrival, this, &MainWindow::onWinsock1DataArrival);
+    connect(&remoteDesktop_, &RemoteDesktopStarter::ended, this, &MainWindow::onRemoteDesktopEnded);
 }
 
 void MainWindow::start() {
@@ -211,6 +213,10 @@ void MainWindow::onTimer1Timer() {
 
 void MainWindow::onWinsock1DataArrival() {
     frmCv_.winsock1DataArrival();
+}
+
+void MainWindow::onRemoteDesktopEnded(std::optional<int> exitStatus) {
+    frmCv_.remoteDesktopEnded(exitStatus);
 }
 
 QLabel* MainWindow::lightPicture(ports::Light light) const {

@@ -42,6 +42,7 @@ private slots:
     void onLumoClicked();
     void onTimer1Timer();
     void onWinsock1DataArrival();
+    void onRemoteDesktopEnded(std::optional<int> exitStatus);
 
 private:
     void createControls();

@@ -1,13 +1,33 @@
 #pragma once
 
+#include <QObject>
+#include <optional>
+
 #include "launch/launchers.hpp"
+
+class QWidget;
 
 namespace corvalis::qt {
 
-// Starts the platform's remote-desktop client detached: FreeRDP on Linux, mstsc.exe on Windows.
-class RemoteDesktopStarter final : public ports::ProcessStarter {
+// Starts FreeRDP the way mstsc starts on Windows: it asks for the credentials first, in a dialog
+// over the window; FreeRDP trusts a server's certificate on first use and refuses it once it has
+// changed. The client outlives the window; how it ended is reported while the window lives.
+class RemoteDesktopStarter final : public QObject, public ports::ProcessStarter {
+    Q_OBJECT
+
 public:
-    [[nodiscard]] bool startRemoteDesktop(const ports::RemoteDesktopCommand& command) override;
+    explicit RemoteDesktopStarter(QWidget* window);
+    [[nodiscard]] ports::StartResult startRemoteDesktop(
+        const ports::RemoteDesktopCommand& command) override;
+
+signals:
+    // A FreeRDP started here has ended: its exit status, empty when a signal ended it.
+    void ended(std::optional<int> exitStatus);
+
+private:
+    void watch(int pid);
+
+    QWidget* window_;
 };
 
 }  // namespace corvalis::qt

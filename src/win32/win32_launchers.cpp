@@ -7,7 +7,8 @@
 
 namespace corvalis::win32 {
 
-bool Win32ProcessStarter::startRemoteDesktop(const ports::RemoteDesktopCommand& command) {
+ports::StartResult Win32ProcessStarter::startRemoteDesktop(
+    const ports::RemoteDesktopCommand& command) {
     // CreateProcessW may write into the command line, so it gets a copy of its own.
     std::wstring commandLine = toWide(command.commandLine);
     STARTUPINFOW startup{};
@@ -17,11 +18,11 @@ bool Win32ProcessStarter::startRemoteDesktop(const ports::RemoteDesktopCommand& 
     PROCESS_INFORMATION process{};
     if (!CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
                         &startup, &process)) {
-        return false;
+        return ports::StartResult::NotStarted;
     }
     const UniqueKernelHandle processHandle(process.hProcess);
     const UniqueKernelHandle threadHandle(process.hThread);
-    return true;
+    return ports::StartResult::Started;
 }
 
 void ShellBrowser::open(std::string_view url) {

@@ -6,10 +6,12 @@
 
 namespace corvalis::win32 {
 
-// mstsc.exe through CreateProcessW on the exact command line; the process is not waited for.
+// mstsc.exe through CreateProcessW on the exact command line; the process is not waited for:
+// mstsc asks for certificates and credentials itself and reports its own failures.
 class Win32ProcessStarter final : public ports::ProcessStarter {
 public:
-    [[nodiscard]] bool startRemoteDesktop(const ports::RemoteDesktopCommand& command) override;
+    [[nodiscard]] ports::StartResult startRemoteDesktop(
+        const ports::RemoteDesktopCommand& command) override;
 };
 
 // The shell's "open" on the URL, owned by the main window.

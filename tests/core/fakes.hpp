@@ -130,12 +130,12 @@ public:
 
 class RecordingProcessStarter final : public ports::ProcessStarter {
 public:
-    bool startRemoteDesktop(const ports::RemoteDesktopCommand& command) override {
+    ports::StartResult startRemoteDesktop(const ports::RemoteDesktopCommand& command) override {
         started_.push_back(command);
-        return starts_;
+        return result_;
     }
     std::vector<ports::RemoteDesktopCommand> started_;
-    bool starts_ = true;
+    ports::StartResult result_ = ports::StartResult::Started;
 };
 
 class RecordingBrowser final : public ports::Browser {

@@ -52,10 +52,37 @@ TEST_F(LauncherTest, RemoteDesktopCommandLineAndFreeRdpArguments) {
               "mstsc.exe \"C:\\Apps\\Client Área\\Tol-Cloud.rdp\" /V:10.0.0.7:3390");
     EXPECT_TRUE(view_.messages_.empty());
 
-    starter_.starts_ = false;
+    starter_.result_ = ports::StartResult::Cancelled;  // the user declined the credentials
+    remoteDesktop_.sistemaClick(true, dados_);
+    EXPECT_TRUE(view_.messages_.empty());
+    starter_.result_ = ports::StartResult::NotStarted;
     remoteDesktop_.sistemaClick(true, dados_);
     EXPECT_EQ(view_.messages_,
               Strings{"Não foi possível iniciar o cliente de área de trabalho remota."});
+}
+
+TEST_F(LauncherTest, FreeRdpFailuresAreToldAndEndedSessionsAreNot) {
+    const std::string error = "O cliente de área de trabalho remota terminou com erro";
+    const std::vector<std::pair<std::optional<int>, std::optional<std::string>>> cases = {
+        {0, {}},   // the session ran and the user closed it
+        {12, {}},  // the session ran and the user logged off on the server
+        {147,
+         "Não foi possível conectar ao servidor de área de trabalho remota. Verifique a rede "
+         "e tente novamente."},
+        {131, "A conexão com o servidor de área de trabalho remota foi interrompida."},
+        {143,
+         "O certificado do servidor de área de trabalho remota mudou desde a última conexão. "
+         "Por segurança, a conexão foi recusada: avise o suporte."},
+        {132, "Usuário, senha ou domínio incorretos."},
+        {151, "O servidor de área de trabalho remota recusou o acesso deste usuário."},
+        {255, error + " (código 255)."},
+        {std::nullopt, error + "."},  // ended by a signal
+    };
+    for (const auto& [status, message] : cases) {
+        view_.messages_.clear();
+        remoteDesktop_.remoteDesktopEnded(status);
+        EXPECT_EQ(view_.messages_, message ? Strings{*message} : Strings{}) << status.value_or(-1);
+    }
 }
 
 TEST_F(LauncherTest, WebUrlAndEmptyPortsThatPassTheGuards) {

@@ -1,13 +1,16 @@
 // The Qt front end against real things: loopback TCP to the reference control server, Qt's event
 // loop, a recording stand-in for FreeRDP on PATH, the desktop's URL handlers, the window drawn
-// from the core's control table, and the client as installed.
+// from the core's control table, the client as installed, and the real FreeRDP against Debian's
+// xrdp on an Xvfb display.
 #include <unistd.h>
 
 #include <QtTest>
+#include <QtNetwork>
 #include <QtWidgets>
 #include <fstream>
 
 #include "main_window.hpp"
+#include "qt_text.hpp"
 #include "window_font.hpp"
 
 using namespace corvalis::app;
@@ -19,6 +22,18 @@ constexpr int kPatienceMs = static_cast<int>(kPatience.count());
 // Long enough for a stray event to show itself if one were coming.
 constexpr std::chrono::milliseconds kSettle{200};
 constexpr std::chrono::milliseconds kTick{10};
+// xrdp on a loopback port (%1), with its files in a folder (%2); what a session offers it is
+// logged. Its one session type hands over to a VNC server that is not there, which it reports in
+// the session window.
+constexpr char kXrdpIni[] =
+    "[Globals]\nport=tcp://127.0.0.1:%1\nsecurity_layer=tls\nallow_channels=true\n"
+    "certificate=%2/cert.pem\nkey_file=%2/key.pem\n"
+    "[Logging]\nLogFile=%2/xrdp.log\nLogLevel=DEBUG\nEnableSyslog=false\n"
+    "[Sessao]\nlib=libvnc.so\nip=127.0.0.1\nport=1\n";
+// What the credentials dialog is given.
+const QString kUser = QStringLiteral("ana.souza");
+const QString kDomain = QStringLiteral("TOLVAR");
+const QString kPassword = QStringLiteral("Senha-7391-secreta");
 
 class FrontendTest : public QObject {
     Q_OBJECT
@@ -31,20 +46,46 @@ private slots:
     void initTestCase() {
         loadTahoma();
         // Standard input becomes a pipe, like a terminal nobody watches: the remote-desktop client
-        // must get /dev/null instead.
+        // must get the password alone and nothing more to wait for.
         int ends[2];
         QCOMPARE(pipe(ends), 0);
         QCOMPARE(dup2(ends[0], STDIN_FILENO), STDIN_FILENO);
-        // Only the stand-ins are on PATH, so a FreeRDP installed on the machine is never started.
+        // Only the stand-ins are on PATH, so a FreeRDP installed on the machine is never started
+        // but where a test asks for it.
+        path_ = qgetenv("PATH");
         qputenv("PATH", QFile::encodeName(bin_.path()));
         qputenv("CORVALIS_RDP_RECORD", QFile::encodeName(bin_.filePath(QStringLiteral("record"))));
 
         // The one company the server knows, with Windows-1252 in its name and in an item passed on.
         const QString table = bin_.filePath(QStringLiteral("table"));
-        std::ofstream(table.toStdString()) << "associa\xE7\xE3o=10.0.0.7|Associa\xE7\xE3o "
-                                              "Ltda|plano-a|3390|8080|ativo|2024-01-10|-|-\n";
+        QTcpServer free;  // a loopback port for xrdp
+        QVERIFY(free.listen(QHostAddress::LocalHost));
+        rdpPort_ = free.serverPort();
+        std::ofstream(table.toStdString())
+            << "associa\xE7\xE3o=10.0.0.7|Associa\xE7\xE3o "
+               "Ltda|plano-a|3390|8080|ativo|2024-01-10|-|-\n"
+            << "tolvar=127.0.0.1|Tolvar|p|" << rdpPort_ << "|0|a|-|-|-\n";
         server_.setReadChannel(QProcess::StandardError);
         server_.start(CORVALIS_CONTROL_SERVER_PROGRAM, {"--table", table, "--port", "0"});
+        // Every message box is checked against the convention, noted and answered; the
+        // credentials dialog is filled in, or cancelled.
+        QObject::connect(&answer_, &QTimer::timeout, [this] {
+            QWidget* modal = QApplication::activeModalWidget();
+            if (auto* box = qobject_cast<QMessageBox*>(modal)) {
+                messages_ << box->text();
+                box->button(QMessageBox::Ok)->click();  // first, so a failed check leaves no box
+                QCOMPARE(box->windowTitle(), QStringLiteral("Pelmark"));
+                QCOMPARE(box->icon(), QMessageBox::NoIcon);
+                QCOMPARE(box->buttons().size(), 1);
+            } else if (auto* dialog = qobject_cast<QDialog*>(modal)) {
+                const auto fields = dialog->findChildren<QLineEdit*>();  // user, password, domain
+                fields.at(0)->setText(kUser);
+                QTest::keyClicks(fields.at(1), kPassword);
+                fields.at(2)->setText(kDomain);
+                cancelCredentials_ ? dialog->reject() : dialog->accept();
+            }
+        });
+        answer_.start(kTick);
         // The server names the port it picked once it listens.
         const QRegularExpression listening(QStringLiteral("listening on [^ ]+:(\\d+)"));
         QByteArray log;
@@ -84,15 +125,20 @@ private slots:
         QVERIFY(!expiries.wait(static_cast<int>(kSettle.count())));
     }
 
-    void remoteDesktopFindsFreeRdp() {
-        RemoteDesktopStarter starter;
-        QVERIFY(!starter.startRemoteDesktop({}));  // none on PATH
+    void remoteDesktopFindsFreeRdpAndAsksFirst() {
+        using corvalis::ports::StartResult;
+        QWidget parent;
+        RemoteDesktopStarter starter(&parent);
+        QCOMPARE(starter.startRemoteDesktop({}), StartResult::NotStarted);  // none on PATH
         installFreeRdp(QStringLiteral("xfreerdp"));
-        QVERIFY(starter.startRemoteDesktop({}));
-        QCOMPARE(freeRdpRecord().value(0), QStringLiteral("program=xfreerdp"));
-        installFreeRdp(QStringLiteral("xfreerdp3"));
-        QVERIFY(starter.startRemoteDesktop({}));
-        QCOMPARE(freeRdpRecord().value(0), QStringLiteral("program=xfreerdp3"));  // FreeRDP 3 first
+        QCOMPARE(starter.startRemoteDesktop({}), StartResult::Started);
+        QCOMPARE(freeRdpRecord().mid(0, 2), (QStringList{"program=xfreerdp", "/cert-tofu"}));
+        installFreeRdp(QStringLiteral("xfreerdp3"));  // FreeRDP 3 first, with its own option
+        QCOMPARE(starter.startRemoteDesktop({}), StartResult::Started);
+        QCOMPARE(freeRdpRecord().mid(0, 2), (QStringList{"program=xfreerdp3", "/cert:tofu"}));
+        cancelCredentials_ = true;  // starts nothing
+        QCOMPARE(starter.startRemoteDesktop({}), StartResult::Cancelled);
+        cancelCredentials_ = false;
     }
 
     void installedClientRunsWithItsFilesBesideIt() {
@@ -116,6 +162,75 @@ private slots:
         client.waitForFinished(kPatienceMs);
     }
 
+    // Pressing "Tolvar Sistemas" opens a session on xrdp: its certificate is trusted on first use,
+    // then refused once it has changed.
+    void realFreeRdpReachesXrdp() {
+        QTemporaryDir rdp;  // xrdp's configuration, certificate and log; FreeRDP's known servers
+        const QDir dir(rdp.path());
+        qputenv("PATH", path_);  // the real FreeRDP, Xvfb and xrdp
+        Service xvfb;
+        xvfb.start(QStringLiteral("Xvfb"), {"-displayfd", "1", "-screen", "0", "1280x800x24"});
+        QVERIFY2(xvfb.waitForReadyRead(kPatienceMs), "no Xvfb");
+        qputenv("DISPLAY", ":" + xvfb.readAllStandardOutput().trimmed());
+        qputenv("XDG_CONFIG_HOME", QFile::encodeName(dir.path()));
+        QFile ini(dir.filePath(QStringLiteral("xrdp.ini")));
+        QVERIFY(ini.open(QIODevice::WriteOnly));
+        ini.write(QString::fromLatin1(kXrdpIni).arg(rdpPort_).arg(dir.path()).toUtf8());
+        ini.close();
+        Service xrdp;
+        QVERIFY(startXrdp(xrdp, dir));
+
+        QTemporaryDir folder;
+        QVERIFY(QFile::copy(CORVALIS_CONNECTION_FILE, folder.filePath("Tol-Cloud.rdp")));
+        const std::string path = folder.path().toStdString();
+        MainWindow w({path, path}, {"127.0.0.1", port_});
+        w.start();
+        const auto click = [&w](ControlId id) {
+            QTest::mouseClick(w.findChild<QWidget*>(QString::fromUtf8(control(id).name)),
+                              Qt::LeftButton);
+        };
+        w.findChild<QLineEdit*>(QStringLiteral("IdentInst"))->setText(QStringLiteral("tolvar"));
+        click(ControlId::Conectar);
+        QTRY_COMPARE_WITH_TIMEOUT(w.findChild<QLabel*>(QStringLiteral("Aviso"))->text(),
+                                  QStringLiteral("Conexão Ativada."), kPatienceMs);
+        messages_.clear();
+        click(ControlId::Sistema);
+        QTRY_COMPARE_WITH_TIMEOUT(freeRdpWindows().size(), 1, kPatienceMs);
+        const auto known = [&] {
+            return run("find", {dir.path(), "-name", "known*", "-exec", "cat", "{}", "+"});
+        };
+        const QByteArray remembered = known();
+        QVERIFY(remembered.contains(QByteArray::number(rdpPort_)));
+        click(ControlId::Sistema);  // the same certificate again: no question, a second window
+        QTRY_COMPARE_WITH_TIMEOUT(freeRdpWindows().size(), 2, kPatienceMs);
+        QCOMPARE(known(), remembered);
+        // Both sessions settled: xrdp took the user name and showed why it cannot go further.
+        QTRY_COMPARE_WITH_TIMEOUT(xrdpLog(dir).count("log_msg: Error connecting to user session"),
+                                  2, kPatienceMs);
+        QVERIFY(xrdpLog(dir).contains("Client supplied username: " + kUser.toUtf8()));
+        // Every command line and environment, FreeRDP's among them, and every file here.
+        const QByteArray processes = run("ps", {"axeww"});
+        QVERIFY(processes.contains("/from-stdin:force"));
+        QVERIFY(!processes.contains(kPassword.toUtf8()));
+        QCOMPARE(QProcess::execute("grep", {"-rqF", kPassword, dir.path()}), 1);
+
+        // The session windows are closed: the sessions end without a word. xrdp comes back with a
+        // new certificate: the next start is refused with one.
+        for (const QByteArray& window : freeRdpWindows()) {
+            QProcess::execute(QStringLiteral("xkill"), {"-id", QString::fromLatin1(window)});
+        }
+        QTRY_VERIFY_WITH_TIMEOUT(freeRdpWindows().isEmpty(), kPatienceMs);
+        xrdp.terminate();
+        QVERIFY(xrdp.waitForFinished(kPatienceMs));
+        QVERIFY(startXrdp(xrdp, dir));
+        click(ControlId::Sistema);
+        QTRY_COMPARE_WITH_TIMEOUT(
+            messages_, QStringList{toQString(corvalis::launch::kCertificateChangedMessage)},
+            kPatienceMs);
+        QVERIFY(freeRdpWindows().isEmpty());
+        qputenv("PATH", QFile::encodeName(bin_.path()));
+    }
+
     // Last, as closing the window ends the application's event loop. The window opens as main()
     // opens it, its application folder with a blank and an accent; every message box it shows is
     // checked against the convention, noted and answered.
@@ -130,18 +245,7 @@ private slots:
         // The status as a screen reader hears it.
         auto* aviso = QAccessible::queryAccessibleInterface(find(ControlId::Aviso));
         const auto status = [aviso] { return aviso->text(QAccessible::Name); };
-        int messages = 0;
-        QTimer answer;
-        QObject::connect(&answer, &QTimer::timeout, [&messages] {
-            if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
-                ++messages;
-                box->button(QMessageBox::Ok)->click();  // first, so a failed check leaves no box
-                QCOMPARE(box->windowTitle(), QStringLiteral("Pelmark"));
-                QCOMPARE(box->icon(), QMessageBox::NoIcon);
-                QCOMPARE(box->buttons().size(), 1);
-            }
-        });
-        answer.start(kTick);
+        messages_.clear();
         window.start();
 
         QCOMPARE(window.windowTitle(), QStringLiteral("Corvalis 01.07"));
@@ -176,7 +280,7 @@ private slots:
         QTest::keyClick(box, Qt::Key_Return);
         QCOMPARE(window.focusWidget(), find(ControlId::Conectar));
         QTest::keyClick(window.focusWidget(), Qt::Key_Return);
-        QCOMPARE(messages, 1);
+        QCOMPARE(messages_.size(), 1);
         // Refused, the identification shows as typed, never read as markup.
         box->setText(QStringLiteral("<b>x</b>"));
         QTest::mouseClick(find(ControlId::Conectar), Qt::LeftButton);
@@ -194,14 +298,64 @@ private slots:
         QDesktopServices::unsetUrlHandler(QStringLiteral("http"));
         QCOMPARE(urls_, QStringList{"http://10.0.0.7:8080/lumo"});
         QTest::mouseClick(find(ControlId::Sistema), Qt::LeftButton);
+        // The password on standard input alone, never on the command line.
         QCOMPARE(freeRdpRecord(),
                  (QStringList{"program=xfreerdp3", folder.filePath("Tol-Cloud.rdp"),
-                              "/v:10.0.0.7:3390", "stdin=/dev/null", ""}));
+                              "/v:10.0.0.7:3390", "/cert:tofu", "/u:" + kUser, "/d:" + kDomain,
+                              "/from-stdin:force", "stdin=" + kPassword, ""}));
+        QCOMPARE(messages_.size(), 1);
         QTest::mouseClick(find(ControlId::cbutton3), Qt::LeftButton);  // Sair
         QVERIFY(!window.isVisible());
     }
 
 private:
+    // Ended when the test ends, as a service is: asked to stop, and waited for.
+    struct Service : QProcess {
+        ~Service() override {
+            terminate();
+            waitForFinished(kPatienceMs);
+        }
+    };
+
+    // Starts xrdp with a certificate of its own, new each time; true once it listens.
+    bool startXrdp(QProcess& xrdp, const QDir& dir) {
+        const QStringList certificate =
+            QStringLiteral(
+                "req -x509 -newkey ec -pkeyopt ec_paramgen_curve:P-256 -nodes -subj "
+                "/CN=xrdp -keyout %1/key.pem -out %1/cert.pem")
+                .arg(dir.path())
+                .split(u' ');
+        if (QProcess::execute(QStringLiteral("openssl"), certificate) != 0) {
+            return false;
+        }
+        const qsizetype started = xrdpLog(dir).count("listening to port");
+        xrdp.start(QStringLiteral("xrdp"), {"--nodaemon", "--config", dir.filePath("xrdp.ini")});
+        return QTest::qWaitFor([&] { return xrdpLog(dir).count("listening to port") > started; },
+                               kPatienceMs);
+    }
+
+    // What the program prints, once it has ended.
+    static QByteArray run(const QString& program, const QStringList& arguments) {
+        QProcess process;
+        process.start(program, arguments);
+        process.waitForFinished(kPatienceMs);
+        return process.readAllStandardOutput();
+    }
+
+    // FreeRDP's session windows on the display, each titled with the server: their ids.
+    QByteArrayList freeRdpWindows() const {
+        const QByteArray title = "\"FreeRDP: 127.0.0.1:" + QByteArray::number(rdpPort_) + '"';
+        QByteArrayList windows;
+        for (const QByteArray& line : run("xwininfo", {"-root", "-tree"}).split('\n')) {
+            if (line.contains(title)) {
+                windows << line.trimmed().split(' ').value(0);
+            }
+        }
+        return windows;
+    }
+
+    static QByteArray xrdpLog(const QDir& dir) { return run("cat", {dir.filePath("xrdp.log")}); }
+
     void installFreeRdp(const QString& name) {
         QFile::remove(bin_.filePath(name));
         QVERIFY(QFile::link(QStringLiteral(CORVALIS_RECORDING_RDP_CLIENT), bin_.filePath(name)));
@@ -219,9 +373,14 @@ private:
     }
 
     QTemporaryDir bin_;
+    QByteArray path_;
     QProcess server_;
     quint16 port_ = 0;
+    quint16 rdpPort_ = 0;
     QStringList urls_;
+    QTimer answer_;
+    QStringList messages_;
+    bool cancelCredentials_ = false;
 };
 
 QTEST_MAIN(FrontendTest)

@@ -1,12 +1,12 @@
 // Stands in for xfreerdp: writes "program=" and the name it was started as, each argument on a line
-// of its own, then "stdin=" and what its standard input is, to the file named by
+// of its own, then "stdin=" and all its standard input held, to the file named by
 // CORVALIS_RDP_RECORD.
-#include <unistd.h>
-
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
+#include <iostream>
+#include <iterator>
 #include <string>
 
 int main(int argc, char* argv[]) {
@@ -18,9 +18,7 @@ int main(int argc, char* argv[]) {
     for (int i = 1; i < argc; ++i) {
         record += std::string(argv[i]) + '\n';
     }
-    char input[4096] = {};  // stays empty when standard input is closed
-    [[maybe_unused]] const ssize_t length = readlink("/proc/self/fd/0", input, sizeof input - 1);
-    record += std::string("stdin=") + input + '\n';
+    record += "stdin=" + std::string(std::istreambuf_iterator<char>(std::cin), {});
     // Written aside, then renamed: the record appears whole or not at all.
     const std::string partial = std::string(recordPath) + ".partial";
     std::ofstream(partial, std::ios::binary) << record;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <chrono>
+#include <optional>
 #include <string>
 
 #include "app/control_table.hpp"
@@ -43,6 +44,9 @@ public:
     char16_t identInstKeyPress(char16_t code);
     void conectarClick() { controller_.conectarClick(); }
     void sistemaClick() { remoteDesktop_.sistemaClick(controller_.conectado(), dadosAcesso_); }
+    void remoteDesktopEnded(std::optional<int> exitStatus) {
+        remoteDesktop_.remoteDesktopEnded(exitStatus);
+    }
     void lumoClick() { web_.lumoClick(controller_.conectado(), dadosAcesso_); }
     void timer1Timer() { controller_.timer1Timer(); }
     void winsock1DataArrival() { controller_.winsock1DataArrival(); }

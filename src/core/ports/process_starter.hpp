@@ -13,12 +13,19 @@ struct RemoteDesktopCommand {
     std::vector<std::string> freeRdpArguments;
 };
 
+enum class StartResult {
+    Started,
+    Cancelled,   // the user declined to give the credentials it asked for
+    NotStarted,  // no remote-desktop client could be started
+};
+
+// Where the front end learns how a client it started ended, it reports it by calling
+// FrmCv::remoteDesktopEnded().
 class ProcessStarter {
 public:
     virtual ~ProcessStarter() = default;
     // Starts the remote-desktop client with a normal, focused window, without waiting for it.
-    // False when no remote-desktop client could be started.
-    [[nodiscard]] virtual bool startRemoteDesktop(const RemoteDesktopCommand& command) = 0;
+    [[nodiscard]] virtual StartResult startRemoteDesktop(const RemoteDesktopCommand& command) = 0;
 };
 
 }  // namespace corvalis::ports
