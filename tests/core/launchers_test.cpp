@@ -66,6 +66,8 @@ TEST_F(LauncherTest, FreeRdpFailuresAreToldAndEndedSessionsAreNot) {
     const std::vector<std::pair<std::optional<int>, std::optional<std::string>>> cases = {
         {0, {}},   // the session ran and the user closed it
         {12, {}},  // the session ran and the user logged off on the server
+        {127, {}},
+        {128, error + " (código 128)."},
         {147,
          "Não foi possível conectar ao servidor de área de trabalho remota. Verifique a rede "
          "e tente novamente."},
