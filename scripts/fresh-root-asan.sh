@@ -10,10 +10,15 @@ cd "$(dirname "$0")/.."
 checkout=$PWD
 build=$checkout/build/asan
 
+# What the Qt tests meet at run time: Qt, the sanitizer runtimes, fonts, and the real remote-desktop
+# peers (FreeRDP, xrdp, Xvfb and the X tools the tests look through).
+packages=libqt6widgets6,libqt6network6,libqt6test6,qt6-qpa-plugins,libasan8,libubsan1,fonts-dejavu-core
+packages+=,fonts-wine,cmake,freerdp2-x11,xrdp,xvfb,x11-utils,openssl,procps
 if [ ! -x "$root/usr/bin/ctest" ]; then
     command -v mmdebstrap >/dev/null || apt-get install -y -qq --no-install-recommends mmdebstrap
-    mmdebstrap --variant=minbase bookworm "$root" \
-        --include=libqt6widgets6,libqt6network6,libqt6test6,qt6-qpa-plugins,libasan8,libubsan1,fonts-dejavu-core,fonts-wine,cmake
+    mmdebstrap --variant=minbase bookworm "$root" --include="$packages"
+elif [ ! -x "$root/usr/sbin/xrdp" ]; then
+    chroot "$root" apt-get install -y -qq --no-install-recommends ${packages//,/ }
 fi
 
 scripts/install-deps.sh
