@@ -133,8 +133,9 @@ kill "${nginx_pid}" && wait "${nginx_pid}" || true
 nginx_pid=
 stop_server
 
-# Idle connections held, and what each one costs the server.
-start_server --max-connections $((idle_connections + 100)) --idle-timeout 120000
+# Idle connections held, and what each one costs the server; they all come from 127.0.0.1.
+start_server --max-connections $((idle_connections + 100)) \
+    --max-per-address $((idle_connections + 100)) --idle-timeout 120000
 idle=$("${generator}" idle --port "${server_port}" --server-pid "${server_pid}" \
     --connections "${idle_connections}") || true
 stop_server

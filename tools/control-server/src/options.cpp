@@ -29,6 +29,7 @@ ParsedOptions parseOptions(const std::vector<std::string>& arguments) {
     settings.idleTimeout = kDefaultIdleTimeout;
     settings.requestPause = kDefaultRequestPause;
     settings.maxConnections = kDefaultMaxConnections;
+    settings.maxConnectionsPerAddress = kDefaultMaxConnectionsPerAddress;
 
     const auto fail = [&](std::string message) {
         parsed.error = std::move(message);
@@ -73,12 +74,13 @@ ParsedOptions parseOptions(const std::vector<std::string>& arguments) {
             }
             (option == "--idle-timeout" ? settings.idleTimeout : settings.requestPause) =
                 std::chrono::milliseconds{*milliseconds};
-        } else if (option == "--max-connections") {
+        } else if (option == "--max-connections" || option == "--max-per-address") {
             const auto number = parseNumber<std::size_t>(value, 1, std::numeric_limits<int>::max());
             if (!number) {
-                return fail("--max-connections needs a positive number");
+                return fail(option + " needs a positive number");
             }
-            settings.maxConnections = *number;
+            (option == "--max-connections" ? settings.maxConnections
+                                           : settings.maxConnectionsPerAddress) = *number;
         } else {
             return fail("unknown option " + option);
         }
@@ -116,6 +118,8 @@ std::string usageText(const std::string& programName) {
            "                        grow (default 50)\n"
            "  --max-connections N   connections open at once; more are closed at\n"
            "                        once (default 1024)\n"
+           "  --max-per-address N   connections open at once from one client address;\n"
+           "                        more are closed at once (default 32)\n"
            "  --help                show this text\n"
            "  --version             show the version\n"
            "\n"

@@ -16,6 +16,7 @@ inline constexpr std::uint16_t kDefaultPort = link::kControlServerPort;
 inline constexpr std::chrono::milliseconds kDefaultIdleTimeout{10000};
 inline constexpr std::chrono::milliseconds kDefaultRequestPause{50};
 inline constexpr std::size_t kDefaultMaxConnections = 1024;
+inline constexpr std::size_t kDefaultMaxConnectionsPerAddress = 32;
 
 struct ParsedOptions {
     std::optional<ServerSettings> settings;  // empty when the program should not serve

@@ -8,6 +8,7 @@
 
 #include "exchange_log.hpp"
 #include "protocol.hpp"
+#include "request_gathering.hpp"
 
 namespace corvalis::control_server {
 namespace {
@@ -33,8 +34,15 @@ public:
           deadline_(server.io_),
           requestPauseTimer_(server.io_) {
         server_.openConnections_.insert(this);
+        ++server_.connectionsPerAddress_[peer_.address()];
     }
-    ~Connection() { server_.openConnections_.erase(this); }
+    ~Connection() {
+        server_.openConnections_.erase(this);
+        const auto fromAddress = server_.connectionsPerAddress_.find(peer_.address());
+        if (--fromAddress->second == 0) {
+            server_.connectionsPerAddress_.erase(fromAddress);
+        }
+    }
 
     void start() {
         armDeadline();
@@ -107,28 +115,20 @@ private:
                 return close();
             }
             peerClosed_ = true;
-            return answerRequest();
+            return answer(judge(true));
         }
         if (error) {
             return finishWithError(error);
         }
-
-        if (receivedSize_ > kMaxRequestBytes) {
-            return answerRefusal("oversize");
-        }
-        const auto compared = std::min(receivedSize_, kRequestPrefix.size());
-        if (received().substr(0, compared) != kRequestPrefix.substr(0, compared)) {
-            return answerRefusal("not-a-request");
-        }
-        if (receivedSize_ >= kRequestPrefix.size()) {
-            const auto lookup = server_.table_->find(identification());
-            if (lookup.outcome != LookupOutcome::unknown &&
-                !lookup.extendedByLongerIdentification) {
-                return answer(lookup);
-            }
+        if (const auto verdict = judge(false); verdict.final) {
+            return answer(verdict);
         }
         waitForRequestPause();
         readRequest();
+    }
+
+    RequestVerdict judge(bool ended) const {
+        return judgeRequest(received(), *server_.table_, ended);
     }
 
     void waitForRequestPause() {
@@ -138,30 +138,14 @@ private:
                 return;
             }
             // The read stays pending and now collects whatever the client still sends.
-            self->answerRequest();
+            self->answer(self->judge(true));
         });
     }
 
-    void answerRequest() {
-        if (receivedSize_ < kRequestPrefix.size()) {
-            return answerRefusal("not-a-request");
-        }
-        answer(server_.table_->find(identification()));
+    void answer(const RequestVerdict& verdict) {
+        tableInUse_ = server_.table_;  // keeps the record alive across a reload
+        sendReply(verdict.reply, verdict.outcome);
     }
-
-    void answer(const Lookup& lookup) {
-        switch (lookup.outcome) {
-            case LookupOutcome::record:
-                tableInUse_ = server_.table_;  // keeps the record alive across a reload
-                return sendReply(lookup.record, "record");
-            case LookupOutcome::cancelled:
-                return answerRefusal("cancelled");
-            case LookupOutcome::unknown:
-                return answerRefusal("unknown");
-        }
-    }
-
-    void answerRefusal(std::string_view outcome) { sendReply(kRefusal, outcome); }
 
     void sendReply(std::string_view reply, std::string_view outcome) {
         requestPauseTimer_.cancel();
@@ -292,8 +276,16 @@ void ControlServer::acceptNext() {
                 acceptNext();
                 return;
             }
+            const auto fromAddress = connectionsPerAddress_.find(acceptedPeer_.address());
+            std::string_view dropped;  // why the connection is closed unanswered
             if (openConnections_.size() >= settings_.maxConnections) {
-                logLine(endpointText(acceptedPeer_) + " - over-limit");
+                dropped = "over-limit";
+            } else if (fromAddress != connectionsPerAddress_.end() &&
+                       fromAddress->second >= settings_.maxConnectionsPerAddress) {
+                dropped = "over-address-limit";
+            }
+            if (!dropped.empty()) {
+                logLine(endpointText(acceptedPeer_) + " - " + std::string(dropped));
                 std::error_code ignored;
                 socket.close(ignored);
             } else {

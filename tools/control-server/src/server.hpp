@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <memory>
 #include <string>
+#include <unordered_map>
 #include <unordered_set>
 
 #include "access_table.hpp"
@@ -22,6 +23,8 @@ struct ServerSettings {
     // that might still grow is only known by this much quiet.
     std::chrono::milliseconds requestPause{};
     std::size_t maxConnections = 0;
+    // So that clients from one address, however many, cannot take every connection.
+    std::size_t maxConnectionsPerAddress = 0;
 };
 
 class Connection;
@@ -61,6 +64,7 @@ private:
     asio::steady_timer acceptRetryTimer_;
     asio::signal_set signals_;
     std::unordered_set<Connection*> openConnections_;
+    std::unordered_map<asio::ip::address, std::size_t> connectionsPerAddress_;  // none left at 0
     bool stopping_ = false;
 };
 
