@@ -4,8 +4,8 @@
 // xrdp on an Xvfb display.
 #include <unistd.h>
 
-#include <QtTest>
 #include <QtNetwork>
+#include <QtTest>
 #include <QtWidgets>
 #include <fstream>
 
@@ -93,6 +93,9 @@ private slots:
             (port_ = listening.match(log += server_.readAll()).captured(1).toUShort()) != 0,
             kPatienceMs);
     }
+
+    // Only the stand-ins again, whatever a test left on PATH.
+    void cleanup() { qputenv("PATH", QFile::encodeName(bin_.path())); }
 
     void cleanupTestCase() {
         server_.terminate();
@@ -228,7 +231,6 @@ private slots:
             messages_, QStringList{toQString(corvalis::launch::kCertificateChangedMessage)},
             kPatienceMs);
         QVERIFY(freeRdpWindows().isEmpty());
-        qputenv("PATH", QFile::encodeName(bin_.path()));
     }
 
     // Last, as closing the window ends the application's event loop. The window opens as main()
@@ -329,7 +331,10 @@ private:
             return false;
         }
         const qsizetype started = xrdpLog(dir).count("listening to port");
-        xrdp.start(QStringLiteral("xrdp"), {"--nodaemon", "--config", dir.filePath("xrdp.ini")});
+        // A user's PATH may lack /usr/sbin, where Debian puts it.
+        const QString program = QStandardPaths::findExecutable(
+            QStringLiteral("xrdp"), qEnvironmentVariable("PATH").split(u':') << "/usr/sbin");
+        xrdp.start(program, {"--nodaemon", "--config", dir.filePath("xrdp.ini")});
         return QTest::qWaitFor([&] { return xrdpLog(dir).count("listening to port") > started; },
                                kPatienceMs);
     }
