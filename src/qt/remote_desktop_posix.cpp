@@ -67,8 +67,10 @@ QString takeText(QLineEdit& field) {
     return text;
 }
 
-void wipe(QString& text) {
-    explicit_bzero(text.data(), static_cast<std::size_t>(text.size()) * sizeof(QChar));
+// Overwrites a secret where it lies, before its buffer is freed.
+template <typename Text>
+void wipe(Text& text) {
+    explicit_bzero(text.data(), static_cast<std::size_t>(text.size()) * sizeof(*text.data()));
 }
 
 // The user name starts as the login name; empty when the user cancels.
@@ -174,7 +176,7 @@ ports::StartResult RemoteDesktopStarter::startRemoteDesktop(
     wipe(credentials->password);
     const pid_t pid =
         spawn(freeRdp.path, freeRdpArguments(command, freeRdp, *credentials), password);
-    explicit_bzero(password.data(), static_cast<std::size_t>(password.size()));
+    wipe(password);
     if (pid <= 0) {
         return ports::StartResult::NotStarted;
     }

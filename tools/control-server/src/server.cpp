@@ -144,15 +144,11 @@ private:
 
     void answer(const RequestVerdict& verdict) {
         tableInUse_ = server_.table_;  // keeps the record alive across a reload
-        sendReply(verdict.reply, verdict.outcome);
-    }
-
-    void sendReply(std::string_view reply, std::string_view outcome) {
         requestPauseTimer_.cancel();
         answered_ = true;
-        logOutcome(outcome);
+        logOutcome(verdict.outcome);
         armDeadline();
-        asio::async_write(socket_, asio::buffer(reply.data(), reply.size()),
+        asio::async_write(socket_, asio::buffer(verdict.reply.data(), verdict.reply.size()),
                           [self = shared_from_this()](std::error_code error, std::size_t) {
                               if (self->closed_) {
                                   return;
@@ -197,7 +193,7 @@ private:
 
     void logOutcome(std::string_view outcome) {
         std::string text = endpointText(peer_);
-        if (receivedSize_ >= kRequestPrefix.size() && received().starts_with(kRequestPrefix)) {
+        if (received().starts_with(kRequestPrefix)) {
             text += " \"";
             text += sanitiseForLog(identification());
             text += "\" ";
