@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Builds everything and runs every test: the Linux build, the same build under AddressSanitizer and
 # UndefinedBehaviorSanitizer, the Windows build under Wine, the release packages, and each fuzz
-# target for 20 s.
+# target for 20 s, one a core at a time.
 set -uo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh || exit 1
@@ -68,25 +68,38 @@ run_fuzz() {
         status=1
         return
     fi
-    mkdir -p build/fuzz/crashes
-    local corpus name
+    mkdir -p build/fuzz/crashes build/fuzz/scratch
+    # One target a core at a time; each is reported once it ends, in the order they started.
+    local corpus name index names=() pids=()
     for corpus in tests/fuzz/corpus/*/; do
         name=$(basename "${corpus}")
         rm -rf "build/fuzz/scratch/${name}"
-        mkdir -p build/fuzz/scratch
         cp -r "${corpus}" "build/fuzz/scratch/${name}"
-        if "build/fuzz/tests/fuzz/fuzz_${name}" -max_total_time=20 \
+        "build/fuzz/tests/fuzz/fuzz_${name}" -max_total_time=20 \
             -artifact_prefix="build/fuzz/crashes/${name}-" "build/fuzz/scratch/${name}" \
-            >"build/fuzz/${name}.log" 2>&1; then
-            echo "fuzz ${name}: $(grep -E '^Done [0-9]+ runs' "build/fuzz/${name}.log")"
-            passed=$((passed + 1))
-        else
-            tail -40 "build/fuzz/${name}.log"
-            echo "fuzz ${name}: FAILED"
-            failed=$((failed + 1))
-            status=1
+            >"build/fuzz/${name}.log" 2>&1 &
+        names+=("${name}")
+        pids+=("$!")
+        if [ "${#pids[@]}" -ge "$(nproc)" ]; then
+            report_fuzz "${names[0]}" "${pids[0]}"
+            names=("${names[@]:1}")
+            pids=("${pids[@]:1}")
         fi
     done
+    for index in "${!pids[@]}"; do
+        report_fuzz "${names[index]}" "${pids[index]}"
+    done
+}
+report_fuzz() {
+    if wait "$2"; then
+        echo "fuzz $1: $(grep -E '^Done [0-9]+ runs' "build/fuzz/$1.log")"
+        passed=$((passed + 1))
+    else
+        tail -40 "build/fuzz/$1.log"
+        echo "fuzz $1: FAILED"
+        failed=$((failed + 1))
+        status=1
+    fi
 }
 run_fuzz
 

@@ -5,10 +5,7 @@
 #include <unistd.h>
 
 #include <filesystem>
-#include <fstream>
 
-#include "fakes.hpp"
-#include "store/identification_store.hpp"
 #include "store/std_file_system.hpp"
 #include "text/path.hpp"
 
@@ -22,24 +19,20 @@ TEST(StdFileSystemFailures, FailedWriteLeavesThePreviousFileIntact) {
     const fs::path folder =
         fs::temp_directory_path() / ("corvalis-fsize-" + std::to_string(getpid()));
     fs::create_directories(folder);
-    std::ofstream(folder / "pelmark.ini", std::ios::binary) << "acme\r\n";
-    test::FakeView view;
+    const std::string file = (folder / "pelmark.ini").string();
     store::StdFileSystem files;
-    store::IdentificationStore store{files, folder.string(), view};
-    view.box_ = "a much longer identification";
+    ASSERT_TRUE(files.replace(file, "acme\r\n"));
     rlimit saved{};
     getrlimit(RLIMIT_FSIZE, &saved);
-    rlimit limited = saved;
-    limited.rlim_cur = 8;
+    const rlimit limited{8, saved.rlim_max};
     const sighandler_t previousHandler = signal(SIGXFSZ, SIG_IGN);
     setrlimit(RLIMIT_FSIZE, &limited);
-    store.tratarIni(false);
+    const bool replaced = files.replace(file, "a much longer identification\r\n");
     setrlimit(RLIMIT_FSIZE, &saved);
     signal(SIGXFSZ, previousHandler);
-    std::ifstream in(folder / "pelmark.ini", std::ios::binary);
-    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), "acme\r\n");
-    EXPECT_EQ(view.messages_, std::vector<std::string>{std::string(store::kStoreFailureMessage)});
-    EXPECT_FALSE(fs::exists(folder / "pelmark.ini.tmp"));
+    EXPECT_FALSE(replaced);
+    EXPECT_EQ(files.readOrCreate(file, 64), std::optional<std::string>("acme\r\n"));
+    EXPECT_FALSE(fs::exists(file + ".tmp"));
     fs::remove_all(folder);
 }
 

@@ -68,7 +68,6 @@ inline constexpr int kClientWidth = 5250;
 inline constexpr int kClientHeight = 5205;
 inline constexpr int kTwipsPerInch = 1440;
 inline constexpr FontDefinition kFont{"Tahoma", 8.25, true};
-inline constexpr int kLightSizePixels = 8;
 
 // Accessible names of the lights; the one that is lit tells a screen reader the state.
 inline constexpr std::string_view kRedLightName = "Sinal vermelho: conexão desativada";
