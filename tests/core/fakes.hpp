@@ -4,6 +4,7 @@
 #include <map>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "launch/launchers.hpp"
@@ -71,11 +72,7 @@ public:
         return connectStarts_;
     }
     bool isConnected() const override { return connected_; }
-    std::string getData() override {
-        std::string data;
-        data.swap(pending_);
-        return data;
-    }
+    std::string getData() override { return std::exchange(pending_, {}); }
     void sendData(std::string_view bytes) override { sent_.emplace_back(bytes); }
 
     // The server side of the fake: the connection completes, then data arrives.
@@ -111,8 +108,7 @@ class FakeFileSystem final : public ports::FileSystem {
 public:
     std::optional<std::string> readOrCreate(const std::string& path,
                                             std::size_t maxBytes) override {
-        auto& content = files_[path];
-        return content.substr(0, maxBytes);
+        return files_[path].substr(0, maxBytes);
     }
     bool replace(const std::string& path, std::string_view bytes) override {
         ++writes_;
