@@ -181,14 +181,12 @@ private slots:
         messages_.clear();
         click(ControlId::Sistema);
         QTRY_COMPARE_WITH_TIMEOUT(freeRdpWindows().size(), 1, kPatienceMs);
-        const auto known = [&] {
-            return run("find", {dir.path(), "-name", "known*", "-exec", "cat", "{}", "+"});
-        };
-        const QByteArray remembered = known();
+        const QStringList findKnown{dir.path(), "-name", "known*", "-exec", "cat", "{}", "+"};
+        const QByteArray remembered = run("find", findKnown);
         QVERIFY(remembered.contains(QByteArray::number(rdpPort_)));
         click(ControlId::Sistema);  // the same certificate again: no question, a second window
         QTRY_COMPARE_WITH_TIMEOUT(freeRdpWindows().size(), 2, kPatienceMs);
-        QCOMPARE(known(), remembered);
+        QCOMPARE(run("find", findKnown), remembered);
         // Both sessions settled: xrdp took the user name and showed why it cannot go further.
         QTRY_COMPARE_WITH_TIMEOUT(xrdpLog(dir).count("log_msg: Error connecting to user session"),
                                   2, kPatienceMs);
