@@ -128,7 +128,7 @@ TEST_F(ConnectionTest, ConnectWhileGreenDropsTheAccessWithoutTraffic) {
     EXPECT_EQ(view_.status(), "Conexão desativada.");
     EXPECT_FALSE(window_.conectado());
     EXPECT_EQ(view_.lightEvents_, (Strings{"hide verde", "show vermelho"}));
-    EXPECT_EQ(view_.greenLeft_, 1800);  // the red sequence moves nothing
+    EXPECT_EQ(view_.lights_[ports::Light::Verde].left, 1800);  // the red sequence moves nothing
     EXPECT_EQ(socket_.connects_, 1);
     EXPECT_EQ(socket_.closes_, 3);
     EXPECT_EQ(files_.writes_, writesBefore);
@@ -141,7 +141,7 @@ TEST_F(ConnectionTest, ConnectWhileGreenDropsTheAccessWithoutTraffic) {
     EXPECT_TRUE(browser_.opened_.empty());
 
     // The green light, not conectado, decides.
-    view_.greenVisible_ = true;
+    view_.lights_[ports::Light::Verde].visible = true;
     window_.conectarClick();
     EXPECT_EQ(view_.statuses_.size(), 5u);
     EXPECT_EQ(socket_.connects_, 1);
@@ -196,7 +196,7 @@ TEST_F(ConnectionTest, LaterArrivalsClearConectadoAndOverwriteOnlyWhatTheyCarry)
     socket_.accept();
     reply(kGreetingBytes);
     EXPECT_FALSE(window_.conectado());
-    EXPECT_TRUE(view_.greenVisible_);  // the light stays as it was
+    EXPECT_TRUE(view_.lights_[ports::Light::Verde].visible);  // the light stays as it was
 
     view_.lightEvents_.clear();
     reply("10.0.0.9|x|y|4000");

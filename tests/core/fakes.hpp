@@ -22,17 +22,13 @@ public:
     void setStatus(std::string_view text) override { statuses_.emplace_back(text); }
     void setLightVisible(ports::Light light, bool visible) override {
         lightEvents_.push_back(std::string(visible ? "show " : "hide ") + name(light));
-        (light == ports::Light::Verde ? greenVisible_ : redVisible_) = visible;
+        lights_[light].visible = visible;
     }
-    bool isLightVisible(ports::Light light) const override {
-        return light == ports::Light::Verde ? greenVisible_ : redVisible_;
-    }
-    int lightLeft(ports::Light light) const override {
-        return light == ports::Light::Verde ? greenLeft_ : redLeft_;
-    }
+    bool isLightVisible(ports::Light light) const override { return lights_.at(light).visible; }
+    int lightLeft(ports::Light light) const override { return lights_.at(light).left; }
     void setLightLeft(ports::Light light, int twips) override {
         lightEvents_.push_back(std::string("move ") + name(light) + " " + std::to_string(twips));
-        (light == ports::Light::Verde ? greenLeft_ : redLeft_) = twips;
+        lights_[light].left = twips;
     }
     std::string identification() const override { return box_; }
     void setIdentification(std::string_view text) override { box_ = text; }
@@ -47,10 +43,12 @@ public:
     std::vector<std::string> lightEvents_;
     std::string box_;
     std::optional<ports::ControlId> focus_;
-    bool redVisible_ = true;
-    bool greenVisible_ = false;
-    int redLeft_ = 1800;
-    int greenLeft_ = 600;
+    struct LightState {
+        bool visible;
+        int left;
+    };
+    std::map<ports::Light, LightState> lights_{{ports::Light::Vermelho, {true, 1800}},
+                                               {ports::Light::Verde, {false, 600}}};
 
 private:
     static const char* name(ports::Light light) {

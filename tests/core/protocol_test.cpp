@@ -39,7 +39,6 @@ TEST(Request, PrefixPlusIdentificationInWindows1252NothingAppended) {
     EXPECT_EQ(request("acme"), "PEL_acme");
     EXPECT_EQ(request(""), "PEL_");
     EXPECT_EQ(request("ação"), "PEL_a\xE7\xE3o");
-    EXPECT_EQ(request("日本"), "PEL_??");
 }
 
 DadosAcesso parsed(std::string_view reply, DadosAcesso before = {}) {
@@ -72,7 +71,6 @@ TEST(ControlServer, OverrideFormsAndFallBackToTheBuiltInServer) {
     }
     const Endpoint builtIn = controlServer(nullptr);
     EXPECT_EQ(builtIn.port, 20404);
-    EXPECT_FALSE(builtIn.host.empty());
     EXPECT_EQ(controlServer("host:99999"), builtIn);
     EXPECT_EQ(controlServer("127.0.0.1:5000"), (Endpoint{"127.0.0.1", 5000}));
 }

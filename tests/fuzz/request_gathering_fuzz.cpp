@@ -1,10 +1,6 @@
 // The control server's request gathering on arbitrary bytes, fed as they might arrive: whatever it
 // answers before the request has ended must stand once it has.
-#include <cstddef>
-#include <cstdint>
 #include <cstdlib>
-#include <string_view>
-#include <vector>
 
 #include "protocol.hpp"
 #include "request_gathering.hpp"
@@ -12,7 +8,7 @@
 using namespace corvalis::control_server;
 
 // NOLINTNEXTLINE(readability-identifier-naming): the name libFuzzer calls
-extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+extern "C" int LLVMFuzzerTestOneInput(const unsigned char* data, std::size_t size) {
     static const AccessTable table = [] {
         std::vector<TableProblem> problems;
         return AccessTable::parse("acme=1|a|||||||\nacme-filial=2|b|||||||\n!velha=3|c|||||||\n",
