@@ -10,6 +10,9 @@ export CTEST_OUTPUT_ON_FAILURE=1
 passed=0
 failed=0
 status=0
+stage_times=""
+# Notes how long the stage that began at $1 (a value of SECONDS) took.
+took() { stage_times+=" $2 $((SECONDS - $1))"; }
 
 # Configures, builds and tests one build folder; adds its counts to the totals.
 run_build() {
@@ -38,13 +41,23 @@ run_build() {
     failed=$((failed + bad))
 }
 
+start=$SECONDS
 run_build build/native -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCORVALIS_BUILD_BENCH=ON
+took "$start" native
+start=$SECONDS
 echo "=== lint ==="
 bash scripts/lint.sh build/native || status=1
+took "$start" lint
+start=$SECONDS
 run_build build/asan -DCMAKE_BUILD_TYPE=Debug -DCORVALIS_SANITIZE=ON
+took "$start" asan
+start=$SECONDS
 run_build build/mingw -DCMAKE_BUILD_TYPE=MinSizeRel -DCMAKE_TOOLCHAIN_FILE="$PWD/cmake/mingw-w64-x86_64.cmake" -DCORVALIS_NATIVE_CONTROL_SERVER="$PWD/build/native/tools/control-server/corvalis-control-server"
+took "$start" mingw
 
-# The release itself, counted as one test: what its zip holds, and both packages under lintian.
+# The release itself, counted as one test: what the zip and the client's package hold, and both
+# packages under lintian.
+start=$SECONDS
 echo "=== packages ==="
 if bash scripts/package.sh && bash tests/packaging/check-packages.sh; then
     passed=$((passed + 1))
@@ -101,7 +114,11 @@ report_fuzz() {
         status=1
     fi
 }
+took "$start" packages
+start=$SECONDS
 run_fuzz
+took "$start" fuzz
 
+echo "stage times (s):${stage_times}"
 echo "total: ${passed} passed, ${failed} failed"
 exit "${status}"
