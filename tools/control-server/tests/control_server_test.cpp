@@ -201,10 +201,13 @@ TEST(Table, AnswersTheRecordOrTheRefusalAndReportsTheLinesItSkips) {
                    {{"PEL_x\n\"\\"}, kRefusal, "\"x\\x0a\\x22\\x5c\" unknown"}});
 }
 
-TEST(Limits, RefusesAtOnceWhatCanNeverMatchAndClosesSilentClients) {
+// Answered at once, without the pause: a company that no longer identification extends, and bytes
+// that can never become one.
+TEST(Limits, AnswersAtOnceWhatCannotGrowAndClosesSilentClients) {
     Server server(kTable, {"--idle-timeout", std::to_string(kShortIdleTimeout.count()),
                            "--request-pause", std::to_string(kLongRequestPause.count())});
-    check(server, {{{"PEL_" + std::string(1020, 'x')}, kRefusal, "xxx...\" unknown"},
+    check(server, {{{"PEL_beta"}, kBeta, "\"beta\" record"},
+                   {{"PEL_" + std::string(1020, 'x')}, kRefusal, "xxx...\" unknown"},
                    {{"PEL_" + std::string(1021, 'x')}, kRefusal, "xxx...\" oversize"},
                    // The refusal must arrive whole, not be lost to a reset when the server
                    // closes on unread bytes.
