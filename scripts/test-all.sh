@@ -11,14 +11,21 @@ passed=0
 failed=0
 status=0
 stage_times=""
-# Notes how long the stage that began at $1 (a value of SECONDS) took.
-took() { stage_times+=" $2 $((SECONDS - $1))"; }
+stage_name=""
+stage_start=$SECONDS
+# Starts the stage named $1 (none ends the last one), noting how long the one before it took.
+stage() {
+    [ -z "${stage_name}" ] || stage_times+=" ${stage_name} $((SECONDS - stage_start))"
+    stage_name=$1
+    stage_start=$SECONDS
+    [ -z "$1" ] || echo "=== $1 ==="
+}
 
 # Configures, builds and tests one build folder; adds its counts to the totals.
 run_build() {
     local folder=$1
     shift
-    echo "=== ${folder} ==="
+    stage "${folder}"
     if ! cmake -S . -B "${folder}" -G Ninja "$@" || ! cmake --build "${folder}"; then
         echo "build failed: ${folder}"
         status=1
@@ -41,24 +48,15 @@ run_build() {
     failed=$((failed + bad))
 }
 
-start=$SECONDS
 run_build build/native -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCORVALIS_BUILD_BENCH=ON
-took "$start" native
-start=$SECONDS
-echo "=== lint ==="
+stage lint
 bash scripts/lint.sh build/native || status=1
-took "$start" lint
-start=$SECONDS
 run_build build/asan -DCMAKE_BUILD_TYPE=Debug -DCORVALIS_SANITIZE=ON
-took "$start" asan
-start=$SECONDS
 run_build build/mingw -DCMAKE_BUILD_TYPE=MinSizeRel -DCMAKE_TOOLCHAIN_FILE="$PWD/cmake/mingw-w64-x86_64.cmake" -DCORVALIS_NATIVE_CONTROL_SERVER="$PWD/build/native/tools/control-server/corvalis-control-server"
-took "$start" mingw
 
 # The release itself, counted as one test: what the zip and the client's package hold, and both
 # packages under lintian.
-start=$SECONDS
-echo "=== packages ==="
+stage packages
 if bash scripts/package.sh && bash tests/packaging/check-packages.sh; then
     passed=$((passed + 1))
 else
@@ -69,7 +67,7 @@ fi
 # Each libFuzzer target of tests/fuzz on a scratch copy of its committed corpus, under ASan and UBSan;
 # a crash, a failed property or a leak fails the run and leaves its input in build/fuzz/crashes/.
 run_fuzz() {
-    echo "=== fuzz ==="
+    stage fuzz
     if ! command -v clang++ >/dev/null; then
         echo "fuzz: no clang++, skipped"
         return
@@ -114,11 +112,9 @@ report_fuzz() {
         status=1
     fi
 }
-took "$start" packages
-start=$SECONDS
 run_fuzz
-took "$start" fuzz
 
+stage ""
 echo "stage times (s):${stage_times}"
 echo "total: ${passed} passed, ${failed} failed"
 exit "${status}"
