@@ -1,33 +1,72 @@
 #!/usr/bin/env bash
-# Installs, on Debian or Ubuntu, whatever the build, the tests and the demo still lack. FreeRDP, xrdp
-# and the X utilities are for the tests that start the real remote-desktop client against a real
-# server; the client itself needs only FreeRDP, and only at run time.
+# Installs, on Debian or Ubuntu, whatever the chosen command still lacks:
+#   demo  building and running the client and the reference control server (FreeRDP for the
+#         remote desktop, Xvfb for a machine without a display);
+#   test  the demo's, plus the tests' own: GoogleTest, the Windows cross build and Wine, the lint
+#         and packaging tools, clang for the fuzz targets, and the real peers the tests meet (xrdp,
+#         nginx, both FreeRDP clients where the release has them).
+# An entry "a|b" takes the first name the release offers, so one list serves Debian 12 and 13.
+# usage: scripts/install-deps.sh [demo|test]   (test by default)
 set -euo pipefail
+kind=${1:-test}
 
 packages=(
     cmake ninja-build g++ pkg-config
-    libgtest-dev libgmock-dev
-    qt6-base-dev libgl-dev
-    libasio-dev
-    xvfb xauth fonts-wine fonts-dejavu-core
-    g++-mingw-w64-x86-64 mingw-w64-x86-64-dev wine wine64
-    imagemagick nginx-light util-linux
-    clang-format clang-tidy cppcheck
-    clang libclang-rt-14-dev
-    dpkg-dev zip unzip lintian systemd
-    freerdp2-x11 xrdp x11-utils openssl procps
+    qt6-base-dev qt6-qpa-plugins libgl-dev libasio-dev
+    fonts-wine fonts-dejavu-core xvfb xauth
+    "freerdp3-x11|freerdp2-x11"
 )
+if [ "${kind}" = test ]; then
+    packages+=(
+        libgtest-dev libgmock-dev
+        g++-mingw-w64-x86-64 mingw-w64-x86-64-dev "wine64|wine" wine
+        imagemagick "nginx-light|nginx" util-linux
+        clang-format clang-tidy cppcheck
+        clang "libclang-rt-dev|libclang-rt-14-dev"
+        dpkg-dev zip unzip lintian systemd "systemd-dev|systemd"
+        "freerdp3-sdl|freerdp2-x11" xrdp x11-utils openssl procps
+    )
+elif [ "${kind}" != demo ]; then
+    echo "usage: scripts/install-deps.sh [demo|test]" >&2
+    exit 2
+fi
 
-missing=()
-for package in "${packages[@]}"; do
-    if ! dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed"; then
-        missing+=("$package")
-    fi
+# Each reads the whole answer first: grep -q leaving a pipe early would fail it under pipefail.
+installed() {
+    [[ "$(dpkg-query -W -f='${Status}' "$1" 2>/dev/null)" == "install ok installed" ]]
+}
+offered() {
+    [[ "$(apt-cache policy "$1" 2>/dev/null)" =~ Candidate:\ [^\(] ]]
+}
+
+# Entries none of whose names is installed yet.
+wanted=()
+for entry in "${packages[@]}"; do
+    IFS='|' read -r -a names <<<"${entry}"
+    present=0
+    for name in "${names[@]}"; do
+        installed "${name}" && present=1 && break
+    done
+    [ "${present}" -eq 1 ] || wanted+=("${entry}")
 done
-[ ${#missing[@]} -eq 0 ] && exit 0
+[ ${#wanted[@]} -eq 0 ] && exit 0
 
 as_root=()
 [ "$(id -u)" -ne 0 ] && as_root=(sudo)
-echo "Installing: ${missing[*]}"
 "${as_root[@]}" apt-get update -qq
+
+missing=()
+for entry in "${wanted[@]}"; do
+    IFS='|' read -r -a names <<<"${entry}"
+    chosen=
+    for name in "${names[@]}"; do
+        offered "${name}" && chosen=${name} && break
+    done
+    if [ -z "${chosen}" ]; then
+        echo "install-deps: this release offers none of: ${names[*]}" >&2
+        exit 1
+    fi
+    missing+=("${chosen}")
+done
+echo "Installing: ${missing[*]}"
 DEBIAN_FRONTEND=noninteractive "${as_root[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"

@@ -6,7 +6,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 checkout=$PWD
-scripts/install-deps.sh
+scripts/install-deps.sh test
 umask 022
 
 maintainer=${CORVALIS_MAINTAINER:-"Corvalis <suporte@corvalis.invalid>"}
@@ -26,6 +26,10 @@ cmake -S . -B "$mingw" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$checkout/cmake/mingw-w6
 cmake --build "$mingw" --target Corvalis
 version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$native/CMakeCache.txt")
 architecture=$(dpkg --print-architecture)
+# The release the packages are built on and for: its code name, and where its systemd looks for units
+# (/usr/lib/systemd/system once /usr is merged, /lib/systemd/system before).
+distribution=$(. /etc/os-release && echo "${VERSION_CODENAME:-unstable}")
+unit_dir=$(pkg-config --variable=systemdsystemunitdir systemd)
 
 stage=$(mktemp -d)
 trap 'rm -rf "$stage"' EXIT
@@ -51,8 +55,8 @@ make_deb() {
     shift 3
     local tree=$stage/debian/$package doc=$stage/debian/$package/usr/share/doc/$package
     install -D -m 644 packaging/copyright "$doc/copyright"
-    printf '%s (%s) bookworm; urgency=medium\n\n  * Release %s.\n\n -- %s  %s\n' \
-        "$package" "$version" "$version" "$maintainer" "$(date -R -d "@$(git log -1 --format=%ct 2>/dev/null || date +%s)")" |
+    printf '%s (%s) %s; urgency=medium\n\n  * Release %s.\n\n -- %s  %s\n' \
+        "$package" "$version" "$distribution" "$version" "$maintainer" "$(date -R -d "@$(git log -1 --format=%ct 2>/dev/null || date +%s)")" |
         gzip -9n >"$doc/changelog.gz"
     mkdir -p "$tree/DEBIAN"
     local binaries depends
@@ -95,7 +99,7 @@ install -D -m 644 assets/icon.png "$client/usr/share/icons/hicolor/32x32/apps/co
 install_man_page packaging/corvalis.1 "$client"
 make_deb corvalis "client for reaching the company's hosted servers" \
     "Type the company identification and press Conectar: the client asks the control server where the company's server is, then starts FreeRDP on it or opens its web application. The last identification is kept in ~/.config/corvalis/pelmark.ini." \
-    "Depends: qt6-qpa-plugins" "Recommends: freerdp3-x11 | freerdp2-x11"
+    "Depends: qt6-qpa-plugins" "Recommends: freerdp3-x11 | freerdp2-x11 | freerdp3-sdl"
 
 # The server reads the table in /etc, the operator's to edit; the service starts it on 127.0.0.1.
 # procps brings /bin/kill, which the service's reload runs.
@@ -107,7 +111,7 @@ install -D -m 644 tools/control-server/sample-table.txt "$server/etc/corvalis/ta
 install -D -m 644 tools/control-server/sample-table.txt "$server_doc/sample-table.txt"
 install -m 644 tools/control-server/README.md "$server_doc/README.md"
 install -D -m 644 packaging/control-server/corvalis-control-server.service \
-    "$server/lib/systemd/system/corvalis-control-server.service"
+    "$server$unit_dir/corvalis-control-server.service"
 install_man_page packaging/control-server/corvalis-control-server.1 "$server"
 mkdir -p "$server/DEBIAN"
 install -m 755 packaging/control-server/postinst packaging/control-server/prerm \

@@ -4,7 +4,10 @@
 # target for 20 s, one a core at a time.
 set -uo pipefail
 cd "$(dirname "$0")/.."
-scripts/install-deps.sh || exit 1
+if ! scripts/install-deps.sh test; then
+    echo "total: 0 passed, 1 failed (the set-up)"
+    exit 1
+fi
 
 export CTEST_OUTPUT_ON_FAILURE=1
 passed=0
@@ -13,6 +16,13 @@ status=0
 stage_times=""
 stage_name=""
 stage_start=$SECONDS
+# Counts one failure: every failed step (a build, lint, a test, the packages, a fuzz target) is one,
+# so the closing line's failures are above zero exactly when the command exits non-zero.
+fail() {
+    echo "FAILED: $*"
+    failed=$((failed + 1))
+    status=1
+}
 # Starts the stage named $1 (none ends the last one), noting how long the one before it took.
 stage() {
     [ -z "${stage_name}" ] || stage_times+=" ${stage_name} $((SECONDS - stage_start))"
@@ -27,18 +37,16 @@ run_build() {
     shift
     stage "${folder}"
     if ! cmake -S . -B "${folder}" -G Ninja "$@" || ! cmake --build "${folder}"; then
-        echo "build failed: ${folder}"
-        status=1
+        fail "build ${folder}"
         return
     fi
     local log="${folder}/ctest.log"
     ctest --test-dir "${folder}" --timeout 300 2>&1 | tee "${log}"
-    [ "${PIPESTATUS[0]}" -eq 0 ] || status=1
+    local ctest_status=${PIPESTATUS[0]}
     local summary
     summary=$(grep -E "tests passed, [0-9]+ tests? failed out of [0-9]+" "${log}" | tail -1)
     if [ -z "${summary}" ]; then
-        echo "no test summary: ${folder}"
-        status=1
+        fail "no test summary from ${folder}"
         return
     fi
     local bad total
@@ -46,11 +54,17 @@ run_build() {
     total=$(sed -E 's/.* failed out of ([0-9]+).*/\1/' <<<"${summary}")
     passed=$((passed + total - bad))
     failed=$((failed + bad))
+    [ "${bad}" -eq 0 ] || status=1
+    [ "${ctest_status}" -eq 0 ] || [ "${bad}" -gt 0 ] || fail "ctest in ${folder} exited ${ctest_status}"
 }
 
-run_build build/native -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCORVALIS_BUILD_BENCH=ON
+run_build build/native -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCORVALIS_BUILD_TESTS=ON -DCORVALIS_BUILD_BENCH=ON
 stage lint
-bash scripts/lint.sh build/native || status=1
+if bash scripts/lint.sh build/native; then
+    passed=$((passed + 1))
+else
+    fail lint
+fi
 run_build build/asan -DCMAKE_BUILD_TYPE=Debug -DCORVALIS_SANITIZE=ON
 run_build build/mingw -DCMAKE_BUILD_TYPE=MinSizeRel -DCMAKE_TOOLCHAIN_FILE="$PWD/cmake/mingw-w64-x86_64.cmake" -DCORVALIS_NATIVE_CONTROL_SERVER="$PWD/build/native/tools/control-server/corvalis-control-server"
 
@@ -60,8 +74,7 @@ stage packages
 if bash scripts/package.sh && bash tests/packaging/check-packages.sh; then
     passed=$((passed + 1))
 else
-    failed=$((failed + 1))
-    status=1
+    fail packages
 fi
 
 # Each libFuzzer target of tests/fuzz on a scratch copy of its committed corpus, under ASan and UBSan;
@@ -75,8 +88,7 @@ run_fuzz() {
     if ! CXX=clang++ cmake -S . -B build/fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
         -DCORVALIS_FUZZ=ON -DCORVALIS_BUILD_TESTS=OFF -DCORVALIS_BUILD_QT=OFF \
         -DCORVALIS_BUILD_WIN32=OFF -DCORVALIS_BUILD_TOOLS=OFF || ! cmake --build build/fuzz; then
-        echo "build failed: build/fuzz"
-        status=1
+        fail "build build/fuzz"
         return
     fi
     mkdir -p build/fuzz/crashes build/fuzz/scratch
@@ -107,9 +119,7 @@ report_fuzz() {
         passed=$((passed + 1))
     else
         tail -40 "build/fuzz/$1.log"
-        echo "fuzz $1: FAILED"
-        failed=$((failed + 1))
-        status=1
+        fail "fuzz $1"
     fi
 }
 run_fuzz

@@ -43,10 +43,11 @@ struct Credentials {
     QString password;
 };
 
-// FreeRDP 3 first; distributions that still ship FreeRDP 2 name it xfreerdp.
+// FreeRDP 3 first; distributions that still ship FreeRDP 2 name it xfreerdp. The SDL client of
+// FreeRDP 3, which needs no X server (a Wayland desktop), takes the same arguments.
 FreeRdp findFreeRdp() {
-    for (const auto& [name, version3] :
-         {std::pair{"xfreerdp3", true}, std::pair{"xfreerdp", false}}) {
+    for (const auto& [name, version3] : {std::pair{"xfreerdp3", true}, std::pair{"xfreerdp", false},
+                                         std::pair{"sdl-freerdp3", true}}) {
         QString path = QStandardPaths::findExecutable(QString::fromLatin1(name));
         if (!path.isEmpty()) {
             return {path, version3};
@@ -108,7 +109,11 @@ QStringList freeRdpArguments(const ports::RemoteDesktopCommand& command, const F
     for (const std::string& argument : command.freeRdpArguments) {
         arguments << QString::fromStdString(argument);
     }
-    arguments << (freeRdp.version3 ? QStringLiteral("/cert:tofu") : QStringLiteral("/cert-tofu"));
+    // A server's certificate is trusted on first use and refused, without a question, once it has
+    // changed. FreeRDP 3 asks about a changed one unless told to deny it (its SDL client in a
+    // dialog of its own); FreeRDP 2 asks on standard input, where it finds no answer.
+    arguments << (freeRdp.version3 ? QStringLiteral("/cert:tofu,deny")
+                                   : QStringLiteral("/cert-tofu"));
     // Only the password comes on standard input, read before connecting: FreeRDP 2 reads nothing
     // else there for a server that does without Network Level Authentication, as xrdp does.
     if (!credentials.user.isEmpty()) {

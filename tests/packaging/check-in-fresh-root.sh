@@ -1,17 +1,19 @@
 #!/usr/bin/env bash
-# Installs the Debian packages in dist/ into a fresh Debian 12 root (dpkg -i, then apt-get install -f
-# for their dependencies) and checks them there: the client, started offscreen as a plain user,
+# Installs the Debian packages in dist/ into a fresh Debian root of the release they were built on
+# (dpkg -i, then apt-get install -f for their dependencies) and checks them there: the client, started offscreen as a plain user,
 # keeps pelmark.ini in that user's ~/.config/corvalis, not beside itself; the server answers a client
 # from its installed path with its installed table; systemd-analyze accepts the unit. A package that
 # did not install fails the check of what it holds.
-# Usage: tests/packaging/check-in-fresh-root.sh   (as root, with the network; slow: it builds a root)
+# Usage: tests/packaging/check-in-fresh-root.sh [RELEASE]   (as root, with the network; slow: it
+# builds a root). RELEASE is this machine's by default.
 set -uo pipefail
 cd "$(dirname "$0")/../.." || exit 1
+release=${1:-$(. /etc/os-release && echo "$VERSION_CODENAME")}
 command -v mmdebstrap >/dev/null || apt-get install -y -qq --no-install-recommends mmdebstrap
 root=$(mktemp -d)
 trap 'rm -rf "$root"' EXIT
 # shellcheck disable=SC2016
-mmdebstrap --variant=minbase --include=systemd bookworm "$root" \
+mmdebstrap --variant=minbase --include=systemd "$release" "$root" \
     --customize-hook="cp $PWD/dist/corvalis_*.deb $PWD/dist/corvalis-control-server_*.deb \"\$1/tmp/\"" \
     --customize-hook='chroot "$1" sh -c "dpkg -i /tmp/*.deb || apt-get install -f -y -q"' || exit 1
 
@@ -55,7 +57,7 @@ else
 fi
 kill "$server"
 
-chroot "$root" systemd-analyze verify /lib/systemd/system/corvalis-control-server.service ||
+chroot "$root" systemd-analyze verify /usr/lib/systemd/system/corvalis-control-server.service ||
     fail "systemd-analyze does not accept the unit"
 [ "$failures" -eq 0 ] && echo "fresh root: all checks passed"
 exit "$((failures > 0))"

@@ -143,12 +143,35 @@ private slots:
         client.waitForFinished(kPatienceMs);
     }
 
+    // Each FreeRDP client the launcher knows, where it is installed, alone on PATH.
+    void realFreeRdpReachesXrdp_data() {
+        QTest::addColumn<QString>("program");
+        for (const char* program : {"xfreerdp3", "xfreerdp", "sdl-freerdp3"}) {
+            QTest::newRow(program) << QString::fromLatin1(program);
+        }
+    }
+
     // Pressing "Tolvar Sistemas" opens a session on xrdp: its certificate is trusted on first use,
     // then refused once it has changed.
     void realFreeRdpReachesXrdp() {
+        QFETCH(QString, program);
+        const QString real = QStandardPaths::findExecutable(program, pathWithSbin());
+        if (real.isEmpty()) {
+            QSKIP(qPrintable(program + " is not installed"));
+        }
+        // PATH holds that FreeRDP and the tools the test runs, nothing else.
+        QTemporaryDir tools;
+        QVERIFY(QFile::link(real, tools.filePath(program)));
+        for (const char* tool :
+             {"Xvfb", "xrdp", "openssl", "find", "cat", "ps", "grep", "xwininfo", "xkill"}) {
+            const QString name = QString::fromLatin1(tool);
+            QVERIFY2(QFile::link(QStandardPaths::findExecutable(name, pathWithSbin()),
+                                 tools.filePath(name)),
+                     tool);
+        }
+        qputenv("PATH", QFile::encodeName(tools.path()));
         QTemporaryDir rdp;  // xrdp's configuration, certificate and log; FreeRDP's known servers
         const QDir dir(rdp.path());
-        qputenv("PATH", path_);  // the real FreeRDP, Xvfb and xrdp
         Service xvfb;
         xvfb.start(QStringLiteral("Xvfb"), {"-displayfd", "1", "-screen", "0", "1280x800x24"});
         QVERIFY2(xvfb.waitForReadyRead(kPatienceMs), "no Xvfb");
@@ -175,7 +198,9 @@ private slots:
         messages_.clear();
         click(ControlId::Sistema);
         QTRY_COMPARE_WITH_TIMEOUT(freeRdpWindows().size(), 1, kPatienceMs);
-        const QStringList findKnown{dir.path(), "-name", "known*", "-exec", "cat", "{}", "+"};
+        // FreeRDP 2 notes a trusted server in known_hosts2, FreeRDP 3 in server/<host>_<port>.pem.
+        const QStringList findKnown{
+            dir.filePath("freerdp"), "-type", "f", "-print", "-exec", "cat", "{}", "+"};
         const QByteArray remembered = run("find", findKnown);
         QVERIFY(remembered.contains(QByteArray::number(rdpPort_)));
         click(ControlId::Sistema);  // the same certificate again: no question, a second window
@@ -204,6 +229,12 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(
             messages_, QStringList{toQString(corvalis::launch::kCertificateChangedMessage)},
             kPatienceMs);
+        // Nothing listens any more: the server cannot be reached.
+        xrdp.terminate();
+        QVERIFY(xrdp.waitForFinished(kPatienceMs));
+        click(ControlId::Sistema);
+        QTRY_COMPARE_WITH_TIMEOUT(messages_.size(), 2, kPatienceMs);
+        QCOMPARE(messages_.back(), toQString(corvalis::launch::kServerUnreachableMessage));
     }
 
     // Last, as closing the window ends the application's event loop. The window opens as main()
@@ -272,8 +303,9 @@ private slots:
         QDesktopServices::unsetUrlHandler(QStringLiteral("http"));
         QCOMPARE(urls_, QStringList{"http://10.0.0.7:8080/lumo"});
         QTest::mouseClick(find(ControlId::Sistema), Qt::LeftButton);  // no FreeRDP on PATH yet
-        // FreeRDP 3 first, with its own option (FreeRDP 2's meets xrdp above); Cancel in the
-        // credentials dialog starts nothing and says nothing.
+        // FreeRDP 3's X11 client first, with its own option (the others meet xrdp above); Cancel in
+        // the credentials dialog starts nothing and says nothing.
+        installFreeRdp(QStringLiteral("sdl-freerdp3"));
         installFreeRdp(QStringLiteral("xfreerdp"));
         installFreeRdp(QStringLiteral("xfreerdp3"));
         cancelCredentials_ = true;
@@ -283,7 +315,7 @@ private slots:
         // The password on standard input alone, never on the command line.
         QCOMPARE(freeRdpRecord(),
                  (QStringList{"program=xfreerdp3", folder.filePath("Tol-Cloud.rdp"),
-                              "/v:10.0.0.7:3390", "/cert:tofu", "/u:" + kUser, "/d:" + kDomain,
+                              "/v:10.0.0.7:3390", "/cert:tofu,deny", "/u:" + kUser, "/d:" + kDomain,
                               "/from-stdin:force", "stdin=" + kPassword, ""}));
         QCOMPARE(messages_.size(), 2);
         QCOMPARE(messages_.back(), toQString(corvalis::launch::kRemoteDesktopFailedMessage));
@@ -312,12 +344,14 @@ private:
             return false;
         }
         const qsizetype started = xrdpLog(dir).count("listening to port");
-        // A user's PATH may lack /usr/sbin, where Debian puts it.
-        const QString program = QStandardPaths::findExecutable(
-            QStringLiteral("xrdp"), qEnvironmentVariable("PATH").split(u':') << "/usr/sbin");
-        xrdp.start(program, {"--nodaemon", "--config", dir.filePath("xrdp.ini")});
+        xrdp.start(QStringLiteral("xrdp"), {"--nodaemon", "--config", dir.filePath("xrdp.ini")});
         return QTest::qWaitFor([&] { return xrdpLog(dir).count("listening to port") > started; },
                                kPatienceMs);
+    }
+
+    // The machine's PATH, and /usr/sbin where Debian puts xrdp, which a user's PATH may lack.
+    QStringList pathWithSbin() const {
+        return QString::fromLocal8Bit(path_).split(u':') << QStringLiteral("/usr/sbin");
     }
 
     // What the program prints, once it has ended.

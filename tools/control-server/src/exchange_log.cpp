@@ -43,8 +43,9 @@ void logLine(std::string_view text) {
     const auto milliseconds =
         std::chrono::duration_cast<std::chrono::milliseconds>(sinceEpoch - seconds);
     const std::time_t wholeSeconds = seconds.count();
+    // Fails only for a clock beyond any year a tm holds; the stamp then reads as all zeros.
     std::tm utc{};
-    gmtime_r(&wholeSeconds, &utc);
+    static_cast<void>(gmtime_r(&wholeSeconds, &utc));
     char stamp[32];
     const int stampLength =
         std::snprintf(stamp, sizeof stamp, "%04d-%02d-%02dT%02d:%02d:%02d.%03dZ ",
