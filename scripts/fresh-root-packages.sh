@@ -4,10 +4,10 @@
 # keeps pelmark.ini in that user's ~/.config/corvalis, not beside itself; the server answers a client
 # from its installed path with its installed table; systemd-analyze accepts the unit. A package that
 # did not install fails the check of what it holds.
-# Usage: tests/packaging/check-in-fresh-root.sh [RELEASE]   (as root, with the network; slow: it
+# Usage: scripts/fresh-root-packages.sh [RELEASE]   (as root, with the network; slow: it
 # builds a root). RELEASE is this machine's by default.
 set -uo pipefail
-cd "$(dirname "$0")/../.." || exit 1
+cd "$(dirname "$0")/.." || exit 1
 release=${1:-$(. /etc/os-release && echo "$VERSION_CODENAME")}
 command -v mmdebstrap >/dev/null || apt-get install -y -qq --no-install-recommends mmdebstrap
 root=$(mktemp -d)
