@@ -4,6 +4,8 @@ namespace corvalis::qt {
 
 EventTimer::EventTimer(QObject* parent) : QObject(parent) {
     timer_.setSingleShot(false);
+    // A coarse timer, Qt's default, may fire up to 5 % early; the time-out must wait it all out.
+    timer_.setTimerType(Qt::PreciseTimer);
     QObject::connect(&timer_, &QTimer::timeout, this, &EventTimer::timeout);
 }
 

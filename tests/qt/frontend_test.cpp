@@ -24,6 +24,8 @@ constexpr int kSessionPatienceMs = 30000;
 // Long enough for a stray event to show itself if one were coming.
 constexpr std::chrono::milliseconds kSettle{200};
 constexpr std::chrono::milliseconds kTick{10};
+// Not a multiple of a coarse timer's rounding.
+constexpr std::chrono::milliseconds kTimerInterval{73};
 // xrdp on a loopback port (%1), with its files in a folder (%2); what a session offers it is
 // logged. Its one session type hands over to a VNC server that is not there, which it reports in
 // the session window.
@@ -128,6 +130,15 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(expiries.count() >= 2, kPatienceMs);
         timer.stop();
         QVERIFY(!expiries.wait(static_cast<int>(kSettle.count())));
+        // Never early: the time-out waits its whole interval each time, as SetTimer's does.
+        QElapsedTimer clock;
+        timer.start(kTimerInterval);
+        clock.start();
+        for (int expiry = 1; expiry <= 10; ++expiry) {
+            QVERIFY(expiries.wait(kPatienceMs));
+            QVERIFY2(clock.elapsed() >= expiry * kTimerInterval.count(),
+                     qPrintable(QString::number(clock.elapsed())));
+        }
     }
 
     void installedClientRunsWithItsFilesBesideIt() {
