@@ -1,11 +1,13 @@
 #!/usr/bin/env bash
-# Runs every Qt test of the AddressSanitizer build ten times in a fresh Debian 12 root that holds
+# Runs every Qt test of the AddressSanitizer build ten times in a fresh Debian root that holds
 # only the run-time packages, with LANG=C.UTF-8 and a login's HOME and XDG_DATA_DIRS: LeakSanitizer
 # faults that depend on the heap layout show there and not always on a developer's machine.
-# Usage: scripts/fresh-root-asan.sh <root-dir> [runs]. Needs root; not part of CI.
+# Usage: scripts/fresh-root-asan.sh <root-dir> [runs]. Needs root; not part of CI. The root is of
+# this machine's release, as the build is.
 set -euo pipefail
 root=$(realpath -m "$1")
 runs=${2:-10}
+release=$(. /etc/os-release && echo "$VERSION_CODENAME")
 cd "$(dirname "$0")/.."
 checkout=$PWD
 build=$checkout/build/asan
@@ -13,15 +15,20 @@ build=$checkout/build/asan
 # What the Qt tests meet at run time: Qt, the sanitizer runtimes, fonts, and the real remote-desktop
 # peers (FreeRDP, xrdp, Xvfb and the X tools the tests look through).
 packages=libqt6widgets6,libqt6network6,libqt6test6,qt6-qpa-plugins,libasan8,libubsan1,fonts-dejavu-core
-packages+=,fonts-wine,cmake,freerdp2-x11,xrdp,xvfb,x11-utils,openssl,procps
+packages+=,fonts-wine,cmake,xrdp,xvfb,x11-utils,openssl,procps
+if [ "$release" = bookworm ]; then
+    packages+=,freerdp2-x11
+else
+    packages+=,freerdp3-x11,freerdp3-sdl
+fi
 if [ ! -x "$root/usr/bin/ctest" ]; then
     command -v mmdebstrap >/dev/null || apt-get install -y -qq --no-install-recommends mmdebstrap
-    mmdebstrap --variant=minbase bookworm "$root" --include="$packages"
+    mmdebstrap --variant=minbase "$release" "$root" --include="$packages"
 elif [ ! -x "$root/usr/sbin/xrdp" ]; then
     chroot "$root" apt-get install -y -qq --no-install-recommends ${packages//,/ }
 fi
 
-scripts/install-deps.sh
+scripts/install-deps.sh test
 cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Debug -DCORVALIS_SANITIZE=ON -DCORVALIS_BUILD_WIN32=OFF >/dev/null
 tests=$(ctest --test-dir "$build" -N -R '^qt_' | sed -n 's/.*Test *#[0-9]*: \(qt_.*\)/\1/p')
 # shellcheck disable=SC2086

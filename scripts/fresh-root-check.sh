@@ -38,8 +38,8 @@ demo)
     script='bash scripts/install-deps.sh demo && apt-get install -y -qq --no-install-recommends x11-utils >/dev/null &&
         export DISPLAY=:77 && (Xvfb :77 -screen 0 1024x768x24 >/dev/null 2>&1 &) && sleep 1 &&
         (bash scripts/run-demo.sh >/tmp/demo.log 2>&1 &) &&
-        for _ in $(seq 600); do xwininfo -root -tree 2>/dev/null | grep -q "\"Corvalis " && break; sleep 1; done;
-        xwininfo -root -tree | grep "\"Corvalis " && pkill -f src/qt/corvalis; sleep 1; tail -3 /tmp/demo.log' ;;
+        for _ in $(seq 900); do window=$(xwininfo -root -tree 2>/dev/null | grep "\"Corvalis ") && break; sleep 1; done;
+        echo "window: ${window:-none}"; pkill -x corvalis; sleep 1; tail -n 3 /tmp/demo.log; [ -n "$window" ]' ;;
 *)
     echo "usage: scripts/fresh-root-check.sh RELEASE ROOT-DIR [test|demo]" >&2
     exit 2

@@ -25,7 +25,7 @@ constexpr int kSessionPatienceMs = 30000;
 constexpr std::chrono::milliseconds kSettle{200};
 constexpr std::chrono::milliseconds kTick{10};
 // Not a multiple of a coarse timer's rounding.
-constexpr std::chrono::milliseconds kTimerInterval{73};
+constexpr std::chrono::milliseconds kTimerInterval{173};
 // xrdp on a loopback port (%1), with its files in a folder (%2); what a session offers it is
 // logged. Its one session type hands over to a VNC server that is not there, which it reports in
 // the session window.
@@ -134,9 +134,10 @@ private slots:
         QElapsedTimer clock;
         timer.start(kTimerInterval);
         clock.start();
-        for (int expiry = 1; expiry <= 10; ++expiry) {
+        for (int expiry = 1; expiry <= 5; ++expiry) {
             QVERIFY(expiries.wait(kPatienceMs));
-            QVERIFY2(clock.elapsed() >= expiry * kTimerInterval.count(),
+            // Within the millisecond a precise timer keeps to; a coarse one may be 8 ms early.
+            QVERIFY2(clock.elapsed() >= expiry * kTimerInterval.count() - 1,
                      qPrintable(QString::number(clock.elapsed())));
         }
     }

@@ -1,3 +1,4 @@
+#include <signal.h>
 #include <sys/resource.h>
 
 #include <asio.hpp>
@@ -35,9 +36,20 @@ void raiseDescriptorLimit(std::size_t maxConnections) {
                 " allows");
 }
 
+// Blocked from the first instruction until the server waits for them, a reload or stop asked
+// for during start-up stays pending instead of taking the default action, which ends the
+// process; unblocked, it reaches the server. Threads started meanwhile inherit the block.
+void setControlSignalsBlocked(bool blocked) {
+    sigset_t signals;
+    sigemptyset(&signals);
+    for (const int handled : {SIGHUP, SIGINT, SIGTERM}) sigaddset(&signals, handled);
+    pthread_sigmask(blocked ? SIG_BLOCK : SIG_UNBLOCK, &signals, nullptr);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
+    setControlSignalsBlocked(true);
     const std::string programName = argc > 0 ? argv[0] : "corvalis-control-server";
     const auto options = parseOptions(std::vector<std::string>(argv + 1, argv + argc));
     if (options.helpRequested) {
@@ -72,7 +84,11 @@ int main(int argc, char** argv) {
         ControlServer server(io, settings, std::move(load.table));
         server.start();
         logLine("listening on " + endpointText(server.localEndpoint()));
+        setControlSignalsBlocked(false);
         io.run();
+        // Asio restores the default actions as the server goes: one more stop asked for while it
+        // winds down must not turn a clean end into death by signal.
+        setControlSignalsBlocked(true);
     } catch (const std::exception& failure) {
         logLine(std::string("cannot serve: ") + failure.what());
         return 1;

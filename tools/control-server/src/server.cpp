@@ -79,7 +79,10 @@ private:
     void armDeadline() {
         deadline_.expires_after(server_.settings_.idleTimeout);
         deadline_.async_wait([self = shared_from_this()](std::error_code error) {
-            if (error || self->closed_) {
+            // Re-arming cannot withdraw a completion already queued: one from an earlier
+            // deadline finds the expiry moved on, and must not close a connection being answered.
+            if (error || self->closed_ ||
+                self->deadline_.expiry() > std::chrono::steady_clock::now()) {
                 return;
             }
             if (!self->answered_) {

@@ -44,14 +44,17 @@ const std::string kAccented = "sjose.example|S\xE3o Jos\xE9|a|0|8081|||z|";
 const std::string kTable = "  # test companies\r\n\t\r\nbeta=" + kBeta + "\r\nacme=" + kAcme +
                            "\nacme-filial=" + kAcmeBranch + "\n!velha=" + kAcme +
                            "\ns\xE3o-jos\xE9=" + kAccented + "\n";
+// A record far larger than the socket buffers, so that it is still being sent when something else
+// happens.
+const std::string kBig = "host|" + std::string(16 << 20, 'b') + "|b|1|2|c|d|e|f";
 
 // The real program as a child, serving `tableText` on a free loopback port with the test's
 // request pause; `options` come after those and win; a non-zero `openFiles` is its open-file
-// limit. Its standard error and output come back through a socket; the constructor returns once
-// the program listens or has ended.
+// limit; a non-zero `loadSignal` is sent to it while it loads the table. Its standard error and
+// output come back through a socket; the constructor returns once the program listens or has ended.
 struct Server {
     explicit Server(const std::string& tableText, std::vector<std::string> options = {},
-                    rlimit openFiles = {}) {
+                    rlimit openFiles = {}, int loadSignal = 0) {
         std::ofstream(table, std::ios::binary) << tableText;
         options.insert(options.begin(),
                        {CORVALIS_CONTROL_SERVER_PROGRAM, "--table", table, "--port", "0",
@@ -72,6 +75,13 @@ struct Server {
         }
         close(ends[1]);
         logSocket = ends[0];
+        // Once the program has read the whole table ("rchar" in its io counts) it is parsing it;
+        // 500 looks a kRetryStep apart make kPrompt.
+        for (std::size_t read = 0, looks = 0;
+             loadSignal > 0 && read < tableText.size() && ++looks < 500;
+             std::this_thread::sleep_for(kRetryStep))
+            std::ifstream("/proc/" + std::to_string(pid) + "/io").ignore(6) >> read;
+        if (loadSignal > 0) kill(pid, loadSignal);
         if (!nextLog("listening on ").empty()) port = std::atoi(&log[log.find(':', seen) + 1]);
     }
     // Stops the program and expects it to end with `exitStatus`, killing it if it does not end.
@@ -183,9 +193,8 @@ TEST(Table, AnswersTheRecordOrTheRefusalAndReportsTheLinesItSkips) {
           "line 11: empty identification", "line 12: identification has a capital",
           "line 13: identification has a capital",
           "line 14: identification starts or ends with a blank", "line 15: identification starts",
-          "line 16: identification already given on line 4", "line 17: control character"}) {
+          "line 16: identification already given on line 4", "line 17: control character"})
         EXPECT_NE(server.log.find(problem), std::string::npos) << problem;
-    }
     EXPECT_NE(server.log.find("loaded: 5 records, 1 cancelled"), std::string::npos);
     check(server, {{{"PEL_s\xE3o-jos\xE9"}, kAccented, "\"s\\xe3o-jos\\xe9\" record"},
                    {{"PEL_be", "ta"}, kBeta, "\"beta\" record"},
@@ -203,9 +212,11 @@ TEST(Table, AnswersTheRecordOrTheRefusalAndReportsTheLinesItSkips) {
 
 // Answered at once, without the pause: a company that no longer identification extends, and bytes
 // that can never become one.
-TEST(Limits, AnswersAtOnceWhatCannotGrowAndClosesSilentClients) {
-    Server server(kTable, {"--idle-timeout", std::to_string(kShortIdleTimeout.count()),
-                           "--request-pause", std::to_string(kLongRequestPause.count())});
+// Closed when idle, but never while answering: not even a request that comes with its deadline.
+TEST(Limits, AnswersAtOnceWhatCannotGrowAndClosesSilentClientsButNeverOneBeingAnswered) {
+    Server server(kTable + "big=" + kBig,
+                  {"--idle-timeout", std::to_string(kShortIdleTimeout.count()), "--request-pause",
+                   std::to_string(kLongRequestPause.count())});
     check(server, {{{"PEL_beta"}, kBeta, "\"beta\" record"},
                    {{"PEL_" + std::string(1020, 'x')}, kRefusal, "xxx...\" unknown"},
                    {{"PEL_" + std::string(1021, 'x')}, kRefusal, "xxx...\" oversize"},
@@ -216,6 +227,18 @@ TEST(Limits, AnswersAtOnceWhatCannotGrowAndClosesSilentClients) {
                    {{"PEL_acm", ""}, kRefusal, "\"acm\" unknown"},
                    {{""}, "", " - closed"},
                    {{}, "", " - idle"}});
+    std::deque<Client> clients;
+    while (clients.size() < 8) clients.emplace_back(server.port).read(kGreeting.size());
+    // Frozen past their deadlines, the server then finds each request with its expired deadline.
+    kill(server.pid, SIGSTOP);
+    std::this_thread::sleep_for(kShortIdleTimeout);
+    for (auto& client : clients) client.send("PEL_big");
+    kill(server.pid, SIGCONT);
+    // The requests went in this order and are logged in it: each is answered whole, or logged
+    // idle and sent nothing.
+    for (auto& client : clients)
+        EXPECT_EQ(client.read().size(),
+                  server.nextLog("Z 127.0.0.1:").ends_with(" idle") ? 0 : kBig.size());
 }
 
 TEST(Limits, ClientsFromOneAddressCannotCrowdOutTheOthersNorGrowTheServer) {
@@ -280,12 +303,10 @@ TEST(Limits, WaitsOutAShortageOfDescriptorsAndOutlivesItsLogReader) {
 }
 
 TEST(Reload, HangupSwapsTablesWithoutCuttingAnswersAndKeepsTheOldOneWhenTheNewIsUnusable) {
-    // Far larger than the socket buffers, so it is still being sent when the table changes.
-    const std::string big = "host|" + std::string(16 << 20, 'b') + "|b|1|2|c|d|e|f";
     const std::string newBeta = "10.0.0.70|Beta|b|3399|0|c|d|e|f";
-    Server server(kTable + "big=" + big + "\n");
+    Server server(kTable + "big=" + kBig + "\n");
     for (const auto& [text, logged] : std::vector<std::tuple<std::string, std::string>>{
-             {"beta=" + newBeta + "\nbig=" + big, "reloaded: 2 records, 0 cancelled"},
+             {"beta=" + newBeta + "\nbig=" + kBig, "reloaded: 2 records, 0 cancelled"},
              {"beta 10.0.0.1|b\n", "not reloaded (no valid record); keeping the 2 records"}}) {
         // In flight across the reload: a record being sent, and "acme" waiting out the pause.
         Client sending(server.port), waiting(server.port);
@@ -295,11 +316,21 @@ TEST(Reload, HangupSwapsTablesWithoutCuttingAnswersAndKeepsTheOldOneWhenTheNewIs
         std::ofstream(server.table, std::ios::binary) << text;
         kill(server.pid, SIGHUP);
         EXPECT_NE(server.nextLog(logged), "");
-        EXPECT_TRUE(sending.read() == big.substr(1)) << "the record in flight was cut";
+        EXPECT_TRUE(sending.read() == kBig.substr(1)) << "the record in flight was cut";
         const auto acme = waiting.read();
         EXPECT_TRUE(acme == kGreeting + kAcme || acme == kGreeting + kRefusal) << acme;
         check(server, {{{"PEL_beta"}, newBeta, "\"beta\" record"},
                        {{"PEL_acme"}, kRefusal, "\"acme\" unknown"}});
+    }
+}
+
+TEST(Reload, HangupOrStopAskedForWhileTheTableLoadsIsActedOnOnceItIsLoaded) {
+    std::string table;  // long enough to load that the signal lands in the load
+    for (int index = 100000; index-- > 0;) table += std::to_string(index) + '=' + kBeta + '\n';
+    for (const int sent : {SIGHUP, SIGINT, SIGTERM}) {
+        Server server(table, {}, {}, sent);
+        EXPECT_NE(server.nextLog(sent == SIGHUP ? "reloaded: 100000 records" : "stopping"), "");
+        if (sent == SIGHUP) check(server, {{{"PEL_99999"}, kBeta, "\"99999\" record"}});
     }
 }
 
