@@ -157,10 +157,11 @@ private slots:
         client.waitForFinished(kPatienceMs);
     }
 
-    // Each FreeRDP client the launcher knows, where it is installed, alone on PATH.
+    // Each X11 FreeRDP client the launcher knows, where it is installed, alone on PATH. FreeRDP 3's
+    // SDL client, still experimental, does not always bring its window up under Xvfb.
     void realFreeRdpReachesXrdp_data() {
         QTest::addColumn<QString>("program");
-        for (const char* program : {"xfreerdp3", "xfreerdp", "sdl-freerdp3"}) {
+        for (const char* program : {"xfreerdp3", "xfreerdp"}) {
             QTest::newRow(program) << QString::fromLatin1(program);
         }
     }
