@@ -73,6 +73,15 @@ std::optional<std::string> Win32FileSystem::readOrCreate(const std::string& path
 bool Win32FileSystem::replace(const std::string& pathUtf8, std::string_view bytes) {
     const std::wstring path = toWide(pathUtf8);
     const std::wstring temporary = path + L".tmp";
+    // A file its user may not write (read-only, or denied) stays as it is: the move below would
+    // replace it all the same where Wine runs us. Windows refuses a read-only file to everyone;
+    // Wine run by root would not, hence the attribute is looked at as well.
+    const DWORD attributes = GetFileAttributesW(path.c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0 &&
+        ((attributes & FILE_ATTRIBUTE_READONLY) != 0 ||
+         !openFile(path, GENERIC_WRITE, OPEN_EXISTING))) {
+        return false;
+    }
     {
         const UniqueFile file = openFile(temporary, GENERIC_WRITE, CREATE_ALWAYS);
         if (!file) {

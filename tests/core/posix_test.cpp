@@ -14,8 +14,9 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// A write that fails half-way (the file size limit) leaves the previous file as it was.
-TEST(StdFileSystemFailures, FailedWriteLeavesThePreviousFileIntact) {
+// A write that fails half-way (the file size limit) or may not be made leaves the previous file as
+// it was.
+TEST(StdFileSystemFailures, FailedOrForbiddenWriteLeavesThePreviousFileIntact) {
     const fs::path folder =
         fs::temp_directory_path() / ("corvalis-fsize-" + std::to_string(getpid()));
     fs::create_directories(folder);
@@ -33,6 +34,20 @@ TEST(StdFileSystemFailures, FailedWriteLeavesThePreviousFileIntact) {
     EXPECT_FALSE(replaced);
     EXPECT_EQ(files.readOrCreate(file, 64), std::optional<std::string>("acme\r\n"));
     EXPECT_FALSE(fs::exists(file + ".tmp"));
+
+    // A file its user may not write keeps its bytes (root is tried as nobody, whom the mode binds),
+    // though the folder takes new files; a link is written through to its file, which keeps its
+    // mode.
+    fs::permissions(file, fs::perms::owner_read | fs::perms::others_read);
+    fs::permissions(folder, fs::perms::all);
+    EXPECT_EXIT(std::exit((geteuid() == 0 && setuid(65534) != 0) || files.replace(file, "x")),
+                testing::ExitedWithCode(0), "");
+    EXPECT_EQ(files.readOrCreate(file, 64), std::optional<std::string>("acme\r\n"));
+    fs::permissions(file, fs::perms::owner_all);
+    fs::create_symlink(file, folder / "link.ini");
+    EXPECT_TRUE(files.replace((folder / "link.ini").string(), "via\r\n"));
+    EXPECT_EQ(files.readOrCreate(file, 64), std::optional<std::string>("via\r\n"));
+    EXPECT_EQ(fs::status(file).permissions(), fs::perms::owner_all);
     fs::remove_all(folder);
 }
 

@@ -100,6 +100,11 @@ TEST(Adapters, FileSystemKeepsTheExactBytesInAnAccentedFolder) {
     ASSERT_TRUE(files.replace(file, "a\xE7\xE3o\r\nmais\r\n"));
     EXPECT_EQ(files.readOrCreate(file, 64), std::optional<std::string>("a\xE7\xE3o\r\nmais\r\n"));
     EXPECT_EQ(files.readOrCreate(file, 4), std::optional<std::string>("a\xE7\xE3o"));
+    // A read-only file keeps its bytes.
+    SetFileAttributesW(toWide(file).c_str(), FILE_ATTRIBUTE_READONLY);
+    EXPECT_FALSE(files.replace(file, "x"));
+    EXPECT_EQ(files.readOrCreate(file, 4), std::optional<std::string>("a\xE7\xE3o"));
+    SetFileAttributesW(toWide(file).c_str(), FILE_ATTRIBUTE_NORMAL);  // for the next run to remove
     // A folder where a file is asked for can be neither read nor replaced.
     EXPECT_EQ(files.readOrCreate(toUtf8(folder.wstring()), 64), std::nullopt);
     EXPECT_FALSE(files.replace(toUtf8(folder.wstring()), "x"));

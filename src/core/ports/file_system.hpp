@@ -20,7 +20,8 @@ public:
 
     // Gives the file exactly these bytes without ever leaving it half written: the bytes go to a
     // temporary file in the same folder that is then renamed over the old one. Where the folder
-    // refuses new files but the file itself is writable, it is rewritten in place.
+    // refuses new files but the file itself is writable, it is rewritten in place. A file its user
+    // may not write is refused, left with its bytes and mode; a link is written through.
     [[nodiscard]] virtual bool replace(const std::string& path, std::string_view bytes) = 0;
 };
 

@@ -53,9 +53,22 @@ std::optional<std::string> StdFileSystem::readOrCreate(const std::string& pathUt
 }
 
 bool StdFileSystem::replace(const std::string& pathUtf8, std::string_view bytes) {
-    const fs::path path = toPath(pathUtf8);
-    const fs::path temporary = toPath(pathUtf8 + ".tmp");
+    fs::path path = toPath(pathUtf8);
     std::error_code error;
+    // A link is written through to the file it names, as opening it for writing would be.
+    if (fs::is_symlink(path, error)) {
+        path = fs::weakly_canonical(path, error);
+        if (error) {
+            return false;
+        }
+    }
+    // A file its user may not write stays as it is, bytes and mode: the rename below would
+    // otherwise replace it all the same.
+    const bool existed = fs::exists(path, error);
+    if (existed && !std::fstream(path, std::ios::binary | std::ios::in | std::ios::out)) {
+        return false;
+    }
+    const fs::path temporary = fs::path(path).concat(".tmp");
     {
         std::ofstream probe(temporary, std::ios::binary | std::ios::out | std::ios::trunc);
         if (!probe) {
@@ -66,6 +79,9 @@ bool StdFileSystem::replace(const std::string& pathUtf8, std::string_view bytes)
     if (!writeWhole(temporary, bytes)) {
         fs::remove(temporary, error);
         return false;
+    }
+    if (const fs::file_status old = fs::status(path, error); existed && !error) {
+        fs::permissions(temporary, old.permissions(), error);
     }
     fs::rename(temporary, path, error);
     if (error) {
