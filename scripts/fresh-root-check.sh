@@ -4,8 +4,8 @@
 # Prints what the set-up installed (its size) and how long the command took; exits as the command did.
 # usage: sudo scripts/fresh-root-check.sh RELEASE ROOT-DIR [test|demo]
 #   RELEASE is bookworm (Debian 12) or trixie (Debian 13); ROOT-DIR is made if it does not exist.
-#   demo builds the client and the server and brings the client's window up under Xvfb for a few
-#   seconds. Needs root and Debian's mirror; not part of CI.
+#   demo builds the client and the server and brings the client's window up under Xvfb (on a free
+#   display), then closes it. Needs root and Debian's mirror; not part of CI.
 set -euo pipefail
 release=${1:?usage: scripts/fresh-root-check.sh RELEASE ROOT-DIR [test|demo]}
 root=$(realpath -m "${2:?usage: scripts/fresh-root-check.sh RELEASE ROOT-DIR [test|demo]}")
@@ -36,10 +36,11 @@ demo)
     # The demo as the README gives it, with Xvfb standing in for a display; the window is looked
     # for by its title, then the demo is closed.
     script='bash scripts/install-deps.sh demo && apt-get install -y -qq --no-install-recommends x11-utils >/dev/null &&
-        export DISPLAY=:77 && (Xvfb :77 -screen 0 1024x768x24 >/dev/null 2>&1 &) && sleep 1 &&
+        { Xvfb -displayfd 3 -screen 0 1024x768x24 3>/tmp/display >/dev/null 2>&1 & } && xvfb=$! && sleep 1 &&
+        export DISPLAY=:$(cat /tmp/display) &&
         (bash scripts/run-demo.sh >/tmp/demo.log 2>&1 &) &&
         for _ in $(seq 900); do window=$(xwininfo -root -tree 2>/dev/null | grep "\"Corvalis ") && break; sleep 1; done;
-        echo "window: ${window:-none}"; pkill -x corvalis; sleep 1; tail -n 3 /tmp/demo.log; [ -n "$window" ]' ;;
+        echo "window: ${window:-none}"; pkill -x corvalis; sleep 1; kill $xvfb; tail -n 3 /tmp/demo.log; [ -n "$window" ]' ;;
 *)
     echo "usage: scripts/fresh-root-check.sh RELEASE ROOT-DIR [test|demo]" >&2
     exit 2
