@@ -19,7 +19,7 @@ packages+=,fonts-wine,cmake,xrdp,xvfb,x11-utils,openssl,procps
 if [ "$release" = bookworm ]; then
     packages+=,freerdp2-x11
 else
-    packages+=,freerdp3-x11,freerdp3-sdl
+    packages+=,freerdp3-x11
 fi
 if [ ! -x "$root/usr/bin/ctest" ]; then
     command -v mmdebstrap >/dev/null || apt-get install -y -qq --no-install-recommends mmdebstrap

@@ -4,7 +4,7 @@
 #         remote desktop, Xvfb for a machine without a display);
 #   test  the demo's, plus the tests' own: GoogleTest, the Windows cross build and Wine, the lint
 #         and packaging tools, clang for the fuzz targets, and the real peers the tests meet (xrdp,
-#         nginx, both FreeRDP clients where the release has them).
+#         nginx).
 # An entry "a|b" takes the first name the release offers, so one list serves Debian 12 and 13.
 # usage: scripts/install-deps.sh [demo|test]   (test by default)
 set -euo pipefail
@@ -24,7 +24,7 @@ if [ "${kind}" = test ]; then
         clang-format clang-tidy cppcheck
         clang "libclang-rt-dev|libclang-rt-14-dev"
         dpkg-dev zip unzip lintian systemd "systemd-dev|systemd"
-        "freerdp3-sdl|freerdp2-x11" xrdp x11-utils openssl procps
+        xrdp x11-utils openssl procps
     )
 elif [ "${kind}" != demo ]; then
     echo "usage: scripts/install-deps.sh [demo|test]" >&2
@@ -39,15 +39,20 @@ offered() {
     [[ "$(apt-cache policy "$1" 2>/dev/null)" =~ Candidate:\ [^\(] ]]
 }
 
+# The first name of an "a|b" entry that passes the check given, or nothing.
+first_of() {
+    local check=$1 name names
+    IFS='|' read -r -a names <<<"$2"
+    for name in "${names[@]}"; do
+        "${check}" "${name}" && echo "${name}" && return
+    done
+    return 0
+}
+
 # Entries none of whose names is installed yet.
 wanted=()
 for entry in "${packages[@]}"; do
-    IFS='|' read -r -a names <<<"${entry}"
-    present=0
-    for name in "${names[@]}"; do
-        installed "${name}" && present=1 && break
-    done
-    [ "${present}" -eq 1 ] || wanted+=("${entry}")
+    [ -n "$(first_of installed "${entry}")" ] || wanted+=("${entry}")
 done
 [ ${#wanted[@]} -eq 0 ] && exit 0
 
@@ -57,13 +62,9 @@ as_root=()
 
 missing=()
 for entry in "${wanted[@]}"; do
-    IFS='|' read -r -a names <<<"${entry}"
-    chosen=
-    for name in "${names[@]}"; do
-        offered "${name}" && chosen=${name} && break
-    done
+    chosen=$(first_of offered "${entry}")
     if [ -z "${chosen}" ]; then
-        echo "install-deps: this release offers none of: ${names[*]}" >&2
+        echo "install-deps: this release offers none of: ${entry//|/ }" >&2
         exit 1
     fi
     missing+=("${chosen}")

@@ -38,7 +38,8 @@ fi
 # back_inserter, which reads no better and finds no fault.
 mapfile -t product < <(product_sources)
 if ! cppcheck --std=c++20 --language=c++ --enable=warning,style,performance,portability \
-    --library=qt --library=windows --suppress=useStlAlgorithm --suppress=normalCheckLevelMaxBranches --inline-suppr --error-exitcode=1 \
+    --library=qt --library=windows --suppress=useStlAlgorithm \
+    --suppress=normalCheckLevelMaxBranches --inline-suppr --error-exitcode=1 \
     --quiet -j "$(nproc)" -I src/core -I "${build_dir}/src/core/generated" -I src/qt -I src/win32 \
     -I tools/control-server/src "${product[@]}"; then
     echo "lint: cppcheck found the faults above" >&2

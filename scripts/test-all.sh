@@ -54,8 +54,11 @@ run_build() {
     total=$(sed -E 's/.* failed out of ([0-9]+).*/\1/' <<<"${summary}")
     passed=$((passed + total - bad))
     failed=$((failed + bad))
-    [ "${bad}" -eq 0 ] || status=1
-    [ "${ctest_status}" -eq 0 ] || [ "${bad}" -gt 0 ] || fail "ctest in ${folder} exited ${ctest_status}"
+    if [ "${bad}" -gt 0 ]; then
+        status=1
+    elif [ "${ctest_status}" -ne 0 ]; then
+        fail "ctest in ${folder} exited ${ctest_status}"
+    fi
 }
 
 run_build build/native -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCORVALIS_BUILD_TESTS=ON -DCORVALIS_BUILD_BENCH=ON

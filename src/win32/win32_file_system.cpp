@@ -27,11 +27,6 @@ bool writeAll(HANDLE file, std::string_view bytes) {
     return FlushFileBuffers(file) != FALSE;
 }
 
-bool isRegularFile(const std::wstring& path) {
-    const DWORD attributes = GetFileAttributesW(path.c_str());
-    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
-}
-
 bool rewriteInPlace(const std::wstring& path, std::string_view bytes) {
     const UniqueFile file = openFile(path, GENERIC_WRITE, TRUNCATE_EXISTING);
     return file && writeAll(file.get(), bytes);
@@ -77,16 +72,17 @@ bool Win32FileSystem::replace(const std::string& pathUtf8, std::string_view byte
     // replace it all the same where Wine runs us. Windows refuses a read-only file to everyone;
     // Wine run by root would not, hence the attribute is looked at as well.
     const DWORD attributes = GetFileAttributesW(path.c_str());
-    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0 &&
-        ((attributes & FILE_ATTRIBUTE_READONLY) != 0 ||
-         !openFile(path, GENERIC_WRITE, OPEN_EXISTING))) {
+    const bool isFile =
+        attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
+    if (isFile && ((attributes & FILE_ATTRIBUTE_READONLY) != 0 ||
+                   !openFile(path, GENERIC_WRITE, OPEN_EXISTING))) {
         return false;
     }
     {
         const UniqueFile file = openFile(temporary, GENERIC_WRITE, CREATE_ALWAYS);
         if (!file) {
             // The folder takes no new files: the file itself may still be writable.
-            return isRegularFile(path) && rewriteInPlace(path, bytes);
+            return isFile && rewriteInPlace(path, bytes);
         }
         if (!writeAll(file.get(), bytes)) {
             DeleteFileW(temporary.c_str());

@@ -206,12 +206,12 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(freeRdpWindows().size(), 1, kPatienceMs);
         // FreeRDP 2 notes a trusted server in known_hosts2, FreeRDP 3 in server/<host>_<port>.pem:
         // each file's name and lines.
-        const QStringList findKnown{"-r", "", dir.filePath("freerdp")};
-        const QByteArray remembered = run("grep", findKnown);
+        const QStringList knownServers{"-r", "", dir.filePath("freerdp")};
+        const QByteArray remembered = run("grep", knownServers);
         QVERIFY(remembered.contains(QByteArray::number(rdpPort_)));
         click(ControlId::Sistema);  // the same certificate again: no question, a second window
         QTRY_COMPARE_WITH_TIMEOUT(freeRdpWindows().size(), 2, kPatienceMs);
-        QCOMPARE(run("grep", findKnown), remembered);
+        QCOMPARE(run("grep", knownServers), remembered);
         // Both sessions settled: xrdp took the user name and showed why it cannot go further.
         QTRY_COMPARE_WITH_TIMEOUT(xrdpLog(dir).count("log_msg: Error connecting to user session"),
                                   2, kPatienceMs);

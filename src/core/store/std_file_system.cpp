@@ -64,7 +64,8 @@ bool StdFileSystem::replace(const std::string& pathUtf8, std::string_view bytes)
     }
     // A file its user may not write stays as it is, bytes and mode: the rename below would
     // otherwise replace it all the same.
-    const bool existed = fs::exists(path, error);
+    const fs::file_status old = fs::status(path, error);
+    const bool existed = fs::exists(old);
     if (existed && !std::fstream(path, std::ios::binary | std::ios::in | std::ios::out)) {
         return false;
     }
@@ -80,7 +81,7 @@ bool StdFileSystem::replace(const std::string& pathUtf8, std::string_view bytes)
         fs::remove(temporary, error);
         return false;
     }
-    if (const fs::file_status old = fs::status(path, error); existed && !error) {
+    if (existed) {
         fs::permissions(temporary, old.permissions(), error);
     }
     fs::rename(temporary, path, error);
