@@ -5,7 +5,8 @@
 # usage: sudo scripts/fresh-root-check.sh RELEASE ROOT-DIR [test|demo]
 #   RELEASE is bookworm (Debian 12) or trixie (Debian 13); ROOT-DIR is made if it does not exist.
 #   demo builds the client and the server and brings the client's window up under Xvfb (on a free
-#   display), then closes it. Needs root and Debian's mirror; not part of CI.
+#   display), then closes it. Needs root and Debian's mirror; not part of CI. A root shares the
+#   machine's network, and with it the X servers' sockets: run the tests of one root at a time.
 set -euo pipefail
 release=${1:?usage: scripts/fresh-root-check.sh RELEASE ROOT-DIR [test|demo]}
 root=$(realpath -m "${2:?usage: scripts/fresh-root-check.sh RELEASE ROOT-DIR [test|demo]}")
