@@ -40,8 +40,8 @@ mapfile -t product < <(product_sources)
 if ! cppcheck --std=c++20 --language=c++ --enable=warning,style,performance,portability \
     --library=qt --library=windows --suppress=useStlAlgorithm \
     --suppress=normalCheckLevelMaxBranches --inline-suppr --error-exitcode=1 \
-    --quiet -j "$(nproc)" -I src/core -I "${build_dir}/src/core/generated" -I src/qt -I src/win32 \
-    -I tools/control-server/src "${product[@]}"; then
+    --quiet -j "$(nproc)" -I src/wire -I src/core -I "${build_dir}/src/core/generated" -I src/qt \
+    -I src/win32 -I tools/control-server/src "${product[@]}"; then
     echo "lint: cppcheck found the faults above" >&2
     status=1
 fi

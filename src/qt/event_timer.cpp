@@ -2,20 +2,11 @@
 
 namespace corvalis::qt {
 
-EventTimer::EventTimer(QObject* parent) : QObject(parent) {
+EventTimer::EventTimer() {
     timer_.setSingleShot(false);
     // A coarse timer, Qt's default, may fire up to 5 % early; the time-out must wait it all out.
     timer_.setTimerType(Qt::PreciseTimer);
-    QObject::connect(&timer_, &QTimer::timeout, this, &EventTimer::timeout);
-}
-
-void EventTimer::start(std::chrono::milliseconds interval) {
-    // QTimer::start restarts the countdown of a running timer, as Timer1 must.
-    timer_.start(interval);
-}
-
-void EventTimer::stop() {
-    timer_.stop();
+    QObject::connect(&timer_, &QTimer::timeout, &timer_, [this] { expiry_(); });
 }
 
 }  // namespace corvalis::qt

@@ -1,6 +1,5 @@
 #pragma once
 
-#include <QObject>
 #include <QTimer>
 
 #include "ports/timer.hpp"
@@ -8,17 +7,13 @@
 namespace corvalis::qt {
 
 // Timer1: a repeating QTimer on the user-interface thread.
-class EventTimer final : public QObject, public ports::Timer {
-    Q_OBJECT
-
+class EventTimer final : public ports::Timer {
 public:
-    explicit EventTimer(QObject* parent = nullptr);
+    EventTimer();
 
-    void start(std::chrono::milliseconds interval) override;
-    void stop() override;
-
-signals:
-    void timeout();
+    // QTimer::start restarts the countdown of a running timer, as Timer1 must.
+    void start(std::chrono::milliseconds interval) override { timer_.start(interval); }
+    void stop() override { timer_.stop(); }
 
 private:
     QTimer timer_;

@@ -1,11 +1,11 @@
 #pragma once
 
 #include <QWidget>
-#include <array>
 #include <chrono>
 #include <string>
 
 #include "app/frm_cv.hpp"
+#include "controls.hpp"
 #include "desktop_browser.hpp"
 #include "event_timer.hpp"
 #include "link/control_server.hpp"
@@ -13,14 +13,11 @@
 #include "store/std_file_system.hpp"
 #include "tcp_socket.hpp"
 
-class QLabel;
-class QLineEdit;
-class QPushButton;
-
 namespace corvalis::qt {
 
-// frmCV: the one window, drawn from the core's control table. Its slots only pass events on to
-// FrmCv; everything the logic does to the window comes back through ports::View.
+// frmCV: the View over the controls drawn from the core's control table, and the handlers of those
+// controls' events, which pass them on to FrmCv. Winsock1, Timer1 and the remote-desktop client
+// report to FrmCv straight.
 class MainWindow final : public QWidget, private ports::View {
     Q_OBJECT
 
@@ -36,24 +33,13 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
 
-private slots:
-    void onConectarClicked();
-    void onSistemaClicked();
-    void onLumoClicked();
-    void onTimer1Timer();
-    void onWinsock1DataArrival();
-    void onRemoteDesktopEnded(std::optional<int> exitStatus);
-
 private:
-    void createControls();
     void connectEvents();
     void centreOnScreen();
-    // The control the table defines under this id, as the widget kind the table gives it.
     template <typename Widget = QWidget>
     [[nodiscard]] Widget* control(app::ControlId id) const {
-        return static_cast<Widget*>(controls_[app::controlIndex(id)]);
+        return controls_.control<Widget>(id);
     }
-    [[nodiscard]] QLabel* lightPicture(ports::Light light) const;
 
     void setCaption(std::string_view text) override;
     void setStatus(std::string_view text) override;
@@ -66,11 +52,7 @@ private:
     void setFocus(app::ControlId id) override;
     void showMessage(std::string_view text) override;
 
-    std::array<QWidget*, app::kControls.size()> controls_{};
-    // Where the logic placed each light, in twips; the pixels follow from it.
-    int redLeftTwips_ = app::control(app::ControlId::sinalVermelho).left;
-    int greenLeftTwips_ = app::control(app::ControlId::sinalVerde).left;
-
+    Controls controls_;
     TcpSocket winsock1_;
     EventTimer timer1_;
     store::StdFileSystem files_;

@@ -1,7 +1,6 @@
 #pragma once
 
 #include <QObject>
-#include <optional>
 
 #include "launch/launchers.hpp"
 
@@ -19,10 +18,6 @@ public:
     explicit RemoteDesktopStarter(QWidget* window);
     [[nodiscard]] ports::StartResult startRemoteDesktop(
         const ports::RemoteDesktopCommand& command) override;
-
-signals:
-    // A FreeRDP started here has ended: its exit status, empty when a signal ended it.
-    void ended(std::optional<int> exitStatus);
 
 private:
     void watch(int pid);

@@ -203,7 +203,7 @@ void RemoteDesktopStarter::watch(int pid) {
         close(descriptor);
         int status = 0;
         if (waitpid(pid, &status, 0) == pid) {
-            emit ended(WIFEXITED(status) ? std::optional(WEXITSTATUS(status)) : std::nullopt);
+            ended_(WIFEXITED(status) ? std::optional(WEXITSTATUS(status)) : std::nullopt);
         }
     });
 }

@@ -1,7 +1,5 @@
 #include "tcp_socket.hpp"
 
-#include "qt_text.hpp"
-
 namespace corvalis::qt {
 namespace {
 
@@ -14,21 +12,13 @@ bool cannotStart(QAbstractSocket::SocketError error) {
 
 }  // namespace
 
-TcpSocket::TcpSocket(QObject* parent) : QObject(parent) {
-    QObject::connect(&socket_, &QTcpSocket::readyRead, this, &TcpSocket::dataArrival);
+TcpSocket::TcpSocket() {
+    QObject::connect(&socket_, &QTcpSocket::readyRead, &socket_, [this] { dataArrival_(); });
 }
 
 void TcpSocket::close() {
     // abort() drops the connection without any later signal reaching the logic.
     socket_.abort();
-}
-
-void TcpSocket::setRemoteHost(std::string_view host) {
-    remoteHost_ = toQString(host);
-}
-
-void TcpSocket::setRemotePort(std::uint16_t port) {
-    remotePort_ = port;
 }
 
 bool TcpSocket::connect() {

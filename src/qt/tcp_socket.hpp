@@ -1,30 +1,25 @@
 #pragma once
 
-#include <QObject>
 #include <QString>
 #include <QTcpSocket>
 
 #include "ports/socket.hpp"
+#include "qt_text.hpp"
 
 namespace corvalis::qt {
 
-// Winsock1 over QTcpSocket. Data arrival is the only event it passes on.
-class TcpSocket final : public QObject, public ports::Socket {
-    Q_OBJECT
-
+// Winsock1 over QTcpSocket. Data arrival is the only event it reports.
+class TcpSocket final : public ports::Socket {
 public:
-    explicit TcpSocket(QObject* parent = nullptr);
+    TcpSocket();
 
     void close() override;
-    void setRemoteHost(std::string_view host) override;
-    void setRemotePort(std::uint16_t port) override;
+    void setRemoteHost(std::string_view host) override { remoteHost_ = toQString(host); }
+    void setRemotePort(std::uint16_t port) override { remotePort_ = port; }
     [[nodiscard]] bool connect() override;
     [[nodiscard]] bool isConnected() const override;
     [[nodiscard]] std::string getData() override;
     void sendData(std::string_view bytes) override;
-
-signals:
-    void dataArrival();
 
 private:
     QTcpSocket socket_;

@@ -2,14 +2,12 @@
 
 #include <windows.h>
 
-#include <array>
 #include <chrono>
 #include <memory>
 
 #include "app/frm_cv.hpp"
-#include "artwork.hpp"
 #include "base_window.hpp"
-#include "handles.hpp"
+#include "controls.hpp"
 #include "win32_file_system.hpp"
 #include "win32_launchers.hpp"
 #include "window_timer.hpp"
@@ -23,10 +21,9 @@ struct MainWindowOptions {
     std::chrono::milliseconds timeout = link::kDefaultTimeout;
 };
 
-inline constexpr int kFirstControlId = 100;  // clear of IDOK and IDCANCEL
-
-// frmCV: the one window, its controls drawn from the control table, and the adapters through
-// which the model reaches Winsock, the timer, the file and the shell.
+// frmCV: the View over the controls drawn from the core's control table, and the handlers of the
+// window's own messages, which pass its controls' events on to FrmCv. Winsock1, Timer1 and the
+// shell report to FrmCv straight.
 class MainWindow final : public BaseWindow<MainWindow>, private ports::View {
 public:
     explicit MainWindow(MainWindowOptions options);
@@ -38,8 +35,7 @@ public:
     // control of the focus order.
     [[nodiscard]] bool create(int showCommand);
 
-    [[nodiscard]] HWND control(app::ControlId id) const;
-    [[nodiscard]] int dpi() const { return dpi_; }
+    [[nodiscard]] HWND control(app::ControlId id) const { return controls_.control(id); }
 
     LRESULT handleMessage(UINT message, WPARAM wParam, LPARAM lParam);
 
@@ -60,12 +56,6 @@ private:
 
     LRESULT onCreate();
     void onCommand(int id, int notification);
-    LRESULT onStaticColour(HDC dc, HWND control);
-    LRESULT onEditColour(HDC dc);
-    void onDrawItem(const DRAWITEMSTRUCT& item);
-    void onTimer(UINT_PTR id);
-    void onSocket(WPARAM socket, LPARAM event);
-    void onResolved(WPARAM attempt, LPARAM addresses);
     void onDpiChanged(int dpi, const RECT& suggested);
     LRESULT onGetDefaultId();
     void onActivate(WORD state);
@@ -76,28 +66,16 @@ private:
     LRESULT onIdentInstGetDlgCode(HWND edit, WPARAM key, LPARAM message);
     LRESULT onIdentInstChar(HWND edit, WPARAM code, LPARAM flags);
 
-    void createControls();
-    void arrangeFocusOrder();
-    void placeControl(std::size_t index);
-    void applyLayout();
-    void fitClientArea();
     void centre();
-    [[nodiscard]] int pixels(int twips) const;
-    [[nodiscard]] std::size_t indexOf(HWND control) const;
 
     MainWindowOptions options_;
     HINSTANCE instance_;
-    Artwork artwork_;
-    int dpi_;
-    UniqueFont font_;
-    std::array<HWND, app::kControls.size()> controls_{};
-    std::array<UniqueBrush, app::kControls.size()> backgrounds_;
-    std::array<int, app::kControls.size()> leftTwips_{};
+    Controls controls_;
     HWND focusBeforeDeactivation_ = nullptr;
+    WinsockSocket socket_;
+    WindowTimer timer_;
     Win32FileSystem files_;
     Win32ProcessStarter processStarter_;
-    std::unique_ptr<WinsockSocket> socket_;
-    std::unique_ptr<WindowTimer> timer_;
     std::unique_ptr<ShellBrowser> browser_;
     std::unique_ptr<app::FrmCv> frm_;
 };

@@ -2,28 +2,25 @@
 
 #include <windows.h>
 
+#include "message_window.hpp"
 #include "ports/timer.hpp"
 
 namespace corvalis::win32 {
 
-// Timer1 as a window timer: its WM_TIMER reaches the window only while it is started.
+// Timer1 as a window timer on a message-only window of its own.
 class WindowTimer final : public ports::Timer {
 public:
-    WindowTimer(HWND window, UINT_PTR id) : window_(window), id_(id) {}
-    WindowTimer(const WindowTimer&) = delete;
-    WindowTimer& operator=(const WindowTimer&) = delete;
+    WindowTimer();
     ~WindowTimer() override { stop(); }
 
     void start(std::chrono::milliseconds interval) override;
     void stop() override;
 
-    // A WM_TIMER already queued when the timer was stopped is not an expiry.
-    [[nodiscard]] bool isExpiry(UINT_PTR id) const { return running_ && id == id_; }
-
 private:
-    HWND window_;
-    UINT_PTR id_;
+    static constexpr UINT_PTR kTimerId = 1;  // the window's only timer
+
     bool running_ = false;
+    MessageWindow messages_;
 };
 
 }  // namespace corvalis::win32

@@ -9,6 +9,8 @@
 namespace corvalis::win32 {
 namespace {
 
+constexpr UINT kSocketMessage = WM_APP + 1;
+constexpr UINT kResolvedMessage = WM_APP + 2;
 constexpr long kEvents = FD_CONNECT | FD_READ | FD_CLOSE;
 constexpr std::size_t kReceiveChunk = 4096;
 
@@ -36,8 +38,14 @@ std::vector<ResolvedAddress> resolve(const std::string& host, std::uint16_t port
 
 }  // namespace
 
-WinsockSocket::WinsockSocket(HWND window, UINT socketMessage, UINT resolvedMessage)
-    : window_(window), socketMessage_(socketMessage), resolvedMessage_(resolvedMessage) {}
+WinsockSocket::WinsockSocket()
+    : messages_([this](UINT message, WPARAM wParam, LPARAM lParam) {
+          if (message == kResolvedMessage) {
+              onResolved(wParam, lParam);
+          } else if (message == kSocketMessage && onSocketEvent(wParam, lParam)) {
+              dataArrival_();
+          }
+      }) {}
 
 WinsockSocket::~WinsockSocket() {
     close();
@@ -53,11 +61,11 @@ bool WinsockSocket::connect() {
     close();
     const WPARAM attempt = attempt_;
     try {
-        std::thread resolver([window = window_, message = resolvedMessage_, attempt, host = host_,
-                              port = port_] {
+        std::thread resolver([window = messages_.window(), attempt, host = host_, port = port_] {
             auto addresses = std::make_unique<std::vector<ResolvedAddress>>(resolve(host, port));
-            if (PostMessageW(window, message, attempt, reinterpret_cast<LPARAM>(addresses.get()))) {
-                addresses.release();  // the window owns them now
+            if (PostMessageW(window, kResolvedMessage, attempt,
+                             reinterpret_cast<LPARAM>(addresses.get()))) {
+                addresses.release();  // the message owns them now
             }
         });
         resolver.detach();
@@ -67,7 +75,7 @@ bool WinsockSocket::connect() {
     return true;
 }
 
-void WinsockSocket::onResolvedMessage(WPARAM attempt, LPARAM addresses) {
+void WinsockSocket::onResolved(WPARAM attempt, LPARAM addresses) {
     const std::unique_ptr<std::vector<ResolvedAddress>> resolved(
         reinterpret_cast<std::vector<ResolvedAddress>*>(addresses));
     if (attempt != attempt_) {
@@ -84,8 +92,8 @@ void WinsockSocket::connectNextAddress() {
     while (nextAddress_ < addresses_.size()) {
         const ResolvedAddress& target = addresses_[nextAddress_++];
         UniqueSocket candidate(::socket(target.family, SOCK_STREAM, IPPROTO_TCP));
-        if (!candidate ||
-            WSAAsyncSelect(candidate.get(), window_, socketMessage_, kEvents) == SOCKET_ERROR) {
+        if (!candidate || WSAAsyncSelect(candidate.get(), messages_.window(), kSocketMessage,
+                                         kEvents) == SOCKET_ERROR) {
             continue;
         }
         const auto* address = reinterpret_cast<const sockaddr*>(&target.address);
@@ -102,15 +110,15 @@ void WinsockSocket::dropSocket() {
     if (!socket_) {
         return;
     }
-    WSAAsyncSelect(socket_.get(), window_, 0, 0);
+    WSAAsyncSelect(socket_.get(), messages_.window(), 0, 0);
     socket_.reset();
     // Events of the closed socket already queued must not reach the logic.
     MSG queued;
-    while (PeekMessageW(&queued, window_, socketMessage_, socketMessage_, PM_REMOVE)) {
+    while (PeekMessageW(&queued, messages_.window(), kSocketMessage, kSocketMessage, PM_REMOVE)) {
     }
 }
 
-bool WinsockSocket::onSocketMessage(WPARAM socket, LPARAM event) {
+bool WinsockSocket::onSocketEvent(WPARAM socket, LPARAM event) {
     if (!socket_ || static_cast<SOCKET>(socket) != socket_.get()) {
         return false;
     }

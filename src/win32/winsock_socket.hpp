@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "handles.hpp"
+#include "message_window.hpp"
 #include "ports/socket.hpp"
 
 namespace corvalis::win32 {
@@ -19,14 +20,12 @@ struct ResolvedAddress {
     int family;
 };
 
-// Winsock1: a non-blocking TCP client whose events come to the window through WSAAsyncSelect.
-// The host name is resolved on a short-lived thread that posts the addresses back, so neither the
-// resolution nor the connect ever blocks the window.
+// Winsock1: a non-blocking TCP client whose events come through WSAAsyncSelect to a message-only
+// window of its own. The host name is resolved on a short-lived thread that posts the addresses
+// back there, so neither the resolution nor the connect ever blocks the window.
 class WinsockSocket final : public ports::Socket {
 public:
-    WinsockSocket(HWND window, UINT socketMessage, UINT resolvedMessage);
-    WinsockSocket(const WinsockSocket&) = delete;
-    WinsockSocket& operator=(const WinsockSocket&) = delete;
+    WinsockSocket();
     ~WinsockSocket() override;
 
     void close() override;
@@ -37,18 +36,14 @@ public:
     [[nodiscard]] std::string getData() override;
     void sendData(std::string_view bytes) override;
 
-    // The window hands over its socket message; true when data are waiting for the logic.
-    [[nodiscard]] bool onSocketMessage(WPARAM socket, LPARAM event);
-    // The window hands over the resolver's message; stale resolutions are dropped.
-    void onResolvedMessage(WPARAM attempt, LPARAM addresses);
-
 private:
+    // True when data are waiting for the logic.
+    [[nodiscard]] bool onSocketEvent(WPARAM socket, LPARAM event);
+    // Stale resolutions are dropped.
+    void onResolved(WPARAM attempt, LPARAM addresses);
     void connectNextAddress();
     void dropSocket();
 
-    HWND window_;
-    UINT socketMessage_;
-    UINT resolvedMessage_;
     std::string host_;
     std::uint16_t port_ = 0;
     UniqueSocket socket_;
@@ -56,6 +51,7 @@ private:
     WPARAM attempt_ = 0;
     std::vector<ResolvedAddress> addresses_;
     std::size_t nextAddress_ = 0;
+    MessageWindow messages_;  // last, so it goes first, with the socket still whole
 };
 
 }  // namespace corvalis::win32

@@ -27,12 +27,7 @@ protected:
         view_.box_ = identification;
         window_.conectarClick();
         socket_.accept();
-        reply(kGreetingBytes);
-    }
-
-    void reply(std::string_view bytes) {
-        socket_.receive(bytes);
-        window_.winsock1DataArrival();
+        socket_.receive(kGreetingBytes);
     }
 
     FakeView view_;
@@ -51,18 +46,14 @@ TEST_F(ConnectionTest, ConnectNormalisesSavesArmsTheTimerAndConnects) {
     EXPECT_EQ(view_.statuses_, Strings{"Estabelecendo conexão."});
     EXPECT_EQ(view_.box_, "acme");
     EXPECT_EQ(savedFile(), "acme\r\n");
-    EXPECT_TRUE(timer_.running_);
-    EXPECT_EQ(timer_.interval_, 15000ms);
-    EXPECT_EQ(socket_.host_, "control.test");
-    EXPECT_EQ(socket_.port_, 20404);
+    EXPECT_EQ(std::pair(timer_.running_, timer_.interval_), std::pair(true, 15000ms));
+    EXPECT_EQ(socket_.host_ + ":" + std::to_string(socket_.port_), "control.test:20404");
     EXPECT_EQ(socket_.connects_, 1);
     EXPECT_TRUE(view_.messages_.empty());
 
     // Pressed again while pending: closed, connected anew, the countdown restarted.
     window_.conectarClick();
-    EXPECT_EQ(socket_.connects_, 2);
-    EXPECT_EQ(socket_.closes_, 2);
-    EXPECT_EQ(timer_.starts_, 2);
+    EXPECT_EQ(std::tuple(socket_.connects_, socket_.closes_, timer_.starts_), std::tuple(2, 2, 2));
 }
 
 TEST_F(ConnectionTest, FullExchangeSendsTheRequestAndTurnsTheLightGreen) {
@@ -74,7 +65,7 @@ TEST_F(ConnectionTest, FullExchangeSendsTheRequestAndTurnsTheLightGreen) {
     EXPECT_EQ(socket_.closes_, 1);  // only the close before connecting
     EXPECT_TRUE(view_.lightEvents_.empty());
 
-    reply(kRecordBytes);
+    socket_.receive(kRecordBytes);
     EXPECT_EQ(view_.status(), "Conexão Ativada.");
     EXPECT_TRUE(window_.conectado());
     EXPECT_EQ(window_.dadosAcesso(), (link::DadosAcesso{"10.0.0.7", "3390", "8080"}));
@@ -85,6 +76,8 @@ TEST_F(ConnectionTest, FullExchangeSendsTheRequestAndTurnsTheLightGreen) {
     window_.sistemaClick();
     EXPECT_EQ(starter_.started_.at(0).freeRdpArguments.at(0),
               text::joinPath("/app", "Tol-Cloud.rdp"));
+    starter_.end(137);  // how it ended reaches the window
+    EXPECT_EQ(view_.messages_, Strings{std::string(launch::kServerUnreachableMessage)});
 }
 
 TEST_F(ConnectionTest, EmptyBoxAsksForTheLoginButBlanksOnlySendABareRequest) {
@@ -107,20 +100,19 @@ TEST_F(ConnectionTest, EditsAfterConnectGoOutAndComeBackAsTyped) {
     window_.conectarClick();
     view_.box_ = "Ação X";
     socket_.accept();
-    reply(kGreetingBytes);
+    socket_.receive(kGreetingBytes);
     EXPECT_EQ(socket_.sent_, Strings{"PEL_A\xE7\xE3o X"});
 
     view_.box_ = "Edited ";
-    reply(kRefusalBytes);
+    socket_.receive(kRefusalBytes);
     EXPECT_EQ(view_.status(), "O LOGIN está incorreto. 'Edited ' não foi encontrado na tabela.");
-    EXPECT_FALSE(window_.conectado());
+    EXPECT_EQ(std::pair(window_.conectado(), socket_.closes_), std::pair(false, 2));
     EXPECT_TRUE(view_.lightEvents_.empty());
-    EXPECT_EQ(socket_.closes_, 2);
 }
 
 TEST_F(ConnectionTest, ConnectWhileGreenDropsTheAccessWithoutTraffic) {
     connectAndGreet("acme");
-    reply(kRecordBytes);
+    socket_.receive(kRecordBytes);
     const int writesBefore = files_.writes_;
     view_.lightEvents_.clear();
 
@@ -129,8 +121,7 @@ TEST_F(ConnectionTest, ConnectWhileGreenDropsTheAccessWithoutTraffic) {
     EXPECT_FALSE(window_.conectado());
     EXPECT_EQ(view_.lightEvents_, (Strings{"hide verde", "show vermelho"}));
     EXPECT_EQ(view_.lights_[ports::Light::Verde].left, 1800);  // the red sequence moves nothing
-    EXPECT_EQ(socket_.connects_, 1);
-    EXPECT_EQ(socket_.closes_, 3);
+    EXPECT_EQ(std::pair(socket_.connects_, socket_.closes_), std::pair(1, 3));
     EXPECT_EQ(files_.writes_, writesBefore);
     EXPECT_EQ(window_.dadosAcesso().servidor, "10.0.0.7");  // kept, but unusable
 
@@ -154,17 +145,15 @@ TEST_F(ConnectionTest, TimeoutKeepsFiringUntilDataArrives) {
     view_.box_ = "acme";
     window.conectarClick();
     EXPECT_EQ(timer_.interval_, 250ms);
-    window.timer1Timer();
-    window.timer1Timer();
+    timer_.expire();
+    timer_.expire();
     const std::string timeout = "Falha na conexão com servidor da Drevant.";
     EXPECT_EQ(view_.statuses_, (Strings{"Estabelecendo conexão.", timeout, timeout}));
-    EXPECT_TRUE(timer_.running_);
-    EXPECT_EQ(socket_.closes_, 3);
+    EXPECT_EQ(std::pair(timer_.running_, socket_.closes_), std::pair(true, 3));
 
     window.conectarClick();
     socket_.accept();
     socket_.receive(kGreetingBytes);
-    window.winsock1DataArrival();
     EXPECT_FALSE(timer_.running_);
 }
 
@@ -177,14 +166,13 @@ TEST_F(ConnectionTest, FailuresAreReportedAndWhatWasDoneStaysDone) {
                                         "Ocorreu erro no procedimento de conexão após etapa 6"}));
     EXPECT_EQ(view_.status(), "Estabelecendo conexão.");
     EXPECT_EQ(view_.box_, "acme");
-    EXPECT_TRUE(timer_.running_);
-    EXPECT_EQ(socket_.connects_, 1);
+    EXPECT_EQ(std::pair(timer_.running_, socket_.connects_), std::pair(true, 1));
 }
 
 TEST_F(ConnectionTest, GreetingTextWhileNotConnectedIsTakenAsARecord) {
     view_.box_ = "acme";
     window_.conectarClick();
-    reply(kGreetingBytes);
+    socket_.receive(kGreetingBytes);
     EXPECT_TRUE(socket_.sent_.empty());
     EXPECT_TRUE(window_.conectado());
     EXPECT_EQ(window_.dadosAcesso().servidor, "Conexão_OK");
@@ -192,14 +180,14 @@ TEST_F(ConnectionTest, GreetingTextWhileNotConnectedIsTakenAsARecord) {
 
 TEST_F(ConnectionTest, LaterArrivalsClearConectadoAndOverwriteOnlyWhatTheyCarry) {
     connectAndGreet("acme");
-    reply(kRecordBytes);
+    socket_.receive(kRecordBytes);
     socket_.accept();
-    reply(kGreetingBytes);
+    socket_.receive(kGreetingBytes);
     EXPECT_FALSE(window_.conectado());
     EXPECT_TRUE(view_.lights_[ports::Light::Verde].visible);  // the light stays as it was
 
     view_.lightEvents_.clear();
-    reply("10.0.0.9|x|y|4000");
+    socket_.receive("10.0.0.9|x|y|4000");
     EXPECT_EQ(window_.dadosAcesso(), (link::DadosAcesso{"10.0.0.9", "4000", "8080"}));
     EXPECT_EQ(view_.lightEvents_, kGreenSequence);
 }

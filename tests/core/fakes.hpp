@@ -73,9 +73,12 @@ public:
     std::string getData() override { return std::exchange(pending_, {}); }
     void sendData(std::string_view bytes) override { sent_.emplace_back(bytes); }
 
-    // The server side of the fake: the connection completes, then data arrives.
+    // The server side of the fake: the connection completes, then data arrives and is reported.
     void accept() { connected_ = true; }
-    void receive(std::string_view bytes) { pending_ += bytes; }
+    void receive(std::string_view bytes) {
+        pending_ += bytes;
+        dataArrival_();
+    }
 
     bool connectStarts_ = true;
     bool connected_ = false;
@@ -95,6 +98,7 @@ public:
         ++starts_;
     }
     void stop() override { running_ = false; }
+    void expire() const { expiry_(); }
 
     bool running_ = false;
     std::chrono::milliseconds interval_{0};
@@ -128,6 +132,7 @@ public:
         started_.push_back(command);
         return result_;
     }
+    void end(std::optional<int> exitStatus) const { ended_(exitStatus); }
     std::vector<ports::RemoteDesktopCommand> started_;
     ports::StartResult result_ = ports::StartResult::Started;
 };

@@ -20,7 +20,7 @@ using namespace corvalis::qt;
 constexpr std::chrono::milliseconds kPatience{10000};
 constexpr int kPatienceMs = static_cast<int>(kPatience.count());
 // Long enough for a stray event to show itself if one were coming.
-constexpr std::chrono::milliseconds kSettle{200};
+constexpr int kSettleMs = 200;
 constexpr std::chrono::milliseconds kTick{10};
 // Not a multiple of a coarse timer's rounding.
 constexpr std::chrono::milliseconds kTimerInterval{173};
@@ -108,7 +108,8 @@ private slots:
     // request, and the logic tells the greeting from a record only by its exact bytes.
     void socketStartsRefusedConnectsAndIsSilentOnceClosed() {
         TcpSocket socket;
-        QSignalSpy arrivals(&socket, &TcpSocket::dataArrival);
+        bool arrived = false;
+        socket.setCallback([&arrived] { arrived = true; });
         socket.setRemoteHost("127.0.0.1");
         // A refused connect has started all the same: it ends in the time-out.
         socket.setRemotePort(0);  // nobody can listen there
@@ -117,24 +118,25 @@ private slots:
         socket.setRemotePort(port_);
         QVERIFY(socket.connect());
         socket.close();
-        QVERIFY(!arrivals.wait(static_cast<int>(kSettle.count())));
+        QVERIFY(!QTest::qWaitFor([&arrived] { return arrived; }, kSettleMs));
     }
 
     void timerRepeatsRestartsAndStops() {
         EventTimer timer;
-        QSignalSpy expiries(&timer, &EventTimer::timeout);
+        QElapsedTimer clock;
+        int expiries = 0;
+        bool early = false;
+        timer.setCallback(
+            [&] { early |= clock.elapsed() < ++expiries * kTimerInterval.count() - 1; });
         timer.start(std::chrono::hours(1));
         // A running timer starts over with the new interval, and repeats it, never early: within
         // the millisecond a precise timer keeps to, where a coarse one may be 8 ms early.
-        QElapsedTimer clock;
         timer.start(kTimerInterval);
         clock.start();
-        for (int expiry = 1; expiry <= 5; ++expiry) {
-            QVERIFY(expiries.wait(kPatienceMs));
-            QVERIFY(clock.elapsed() >= expiry * kTimerInterval.count() - 1);
-        }
+        QTRY_COMPARE_WITH_TIMEOUT(expiries, 5, kPatienceMs);
         timer.stop();
-        QVERIFY(!expiries.wait(static_cast<int>(kSettle.count())));
+        QVERIFY(!QTest::qWaitFor([&expiries] { return expiries > 5; }, kSettleMs));
+        QVERIFY(!early);
     }
 
     void installedClientRunsWithItsFilesBesideIt() {

@@ -9,6 +9,7 @@
 #include <fstream>
 #include <set>
 
+#include "dpi.hpp"
 #include "main_window.hpp"
 #include "runtime.hpp"
 #include "wide_text.hpp"
@@ -19,10 +20,8 @@ namespace {
 using app::ControlId;
 constexpr std::chrono::milliseconds kPatience{10'000};  // how long to wait for what should happen
 constexpr std::chrono::milliseconds kTick{20};
-enum : UINT { kSocketMessage = WM_APP + 1, kResolvedMessage };
 
 const Runtime runtime;  // Winsock, COM and the common controls, as Corvalis.exe has them
-const HWND messages = CreateWindowW(L"STATIC", nullptr, 0, 0, 0, 0, 0, HWND_MESSAGE, {}, {}, {});
 const std::filesystem::path here = toWide(applicationFolder());  // with mstsc.exe, Corvalis.exe
 
 std::string readBytes(const std::filesystem::path& file) {
@@ -60,24 +59,19 @@ bool pumpUntil(
     return done();
 }
 
-// The socket and the timer on one window, as frmCV has them: the timer ticks on while the
-// conversation goes on, and not once after it is stopped.
+// The socket and the timer side by side on this thread, as frmCV has them: the timer ticks on
+// while the conversation goes on, and not once after it is stopped.
 TEST(ReferenceServer, WinsockSocketCarriesTheConversationByteForByteBesideTheWindowTimer) {
-    WinsockSocket socket(messages, kSocketMessage, kResolvedMessage);
-    WindowTimer timer(messages, 7);
+    WinsockSocket socket;
+    WindowTimer timer;
     std::string received;
     int ticks = 0, expiries = 0;
-    const auto observe = [&](const MSG& message) {
-        ticks += message.message == WM_TIMER;
-        expiries += message.message == WM_TIMER && timer.isExpiry(message.wParam);
-        if (message.message == kResolvedMessage) {
-            socket.onResolvedMessage(message.wParam, message.lParam);
-        } else if (message.message == kSocketMessage &&
-                   socket.onSocketMessage(message.wParam, message.lParam)) {
-            const std::string data = socket.getData();
-            received += data.empty() ? "(an arrival with nothing to read)" : data;
-        }
-    };
+    socket.setCallback([&] {
+        const std::string data = socket.getData();
+        received += data.empty() ? "(an arrival with nothing to read)" : data;
+    });
+    timer.setCallback([&] { ++expiries; });
+    const auto observe = [&](const MSG& message) { ticks += message.message == WM_TIMER; };
     timer.start(kTick);
     // By name, resolved off this thread; an address with no listener (::1) gives way to the next.
     socket.setRemoteHost("localhost");
@@ -117,7 +111,7 @@ TEST(Adapters, FileSystemKeepsTheExactBytesInAnAccentedFolder) {
 TEST(Window, DrawsTheControlTableAndRedrawsItAtANewDpi) {
     MainWindow frm({toUtf8(freshFolder(L"window").wstring()), {"127.0.0.1", 9}});
     ASSERT_TRUE(frm.create(SW_SHOWNORMAL));
-    for (const int dpi : {frm.dpi(), 144}) {
+    for (const int dpi : {windowDpi(frm.window()), 144}) {
         const auto pixels = [dpi](int twips) { return app::twipsToPixels(twips, dpi); };
         RECT rect{};
         GetClientRect(frm.window(), &rect);

@@ -5,21 +5,14 @@
 namespace corvalis::app {
 
 std::vector<ControlId> focusOrder() {
-    std::vector<const ControlDefinition*> focusable;
+    std::vector<ControlId> order;
     for (const ControlDefinition& definition : kControls) {
         if (definition.kind == ControlKind::TextBox || definition.kind == ControlKind::Button) {
-            focusable.push_back(&definition);
+            order.push_back(definition.id);
         }
     }
-    std::sort(focusable.begin(), focusable.end(),
-              [](const ControlDefinition* a, const ControlDefinition* b) {
-                  return a->tabIndex < b->tabIndex;
-              });
-    std::vector<ControlId> order;
-    order.reserve(focusable.size());
-    for (const ControlDefinition* definition : focusable) {
-        order.push_back(definition->id);
-    }
+    std::sort(order.begin(), order.end(),
+              [](ControlId a, ControlId b) { return control(a).tabIndex < control(b).tabIndex; });
     return order;
 }
 

@@ -133,6 +133,11 @@ static_assert(isTableInIdOrder(), "kControls must list the controls in ControlId
     return kControls[controlIndex(id)];
 }
 
+// The picture that shows the light.
+[[nodiscard]] constexpr ControlId lightControl(ports::Light light) {
+    return light == ports::Light::Verde ? ControlId::sinalVerde : ControlId::sinalVermelho;
+}
+
 // Controls that take the keyboard focus, in tab order; the window opens with the focus on the
 // first.
 [[nodiscard]] std::vector<ControlId> focusOrder();

@@ -16,7 +16,14 @@ FrmCv::FrmCv(const Ports& ports, const Folders& folders, link::Endpoint controlS
       controller_(ports.view, ports.socket, ports.timer, store_, dadosAcesso_,
                   std::move(controlServer), timeout),
       remoteDesktop_(ports.view, ports.processStarter, folders.application),
-      web_(ports.view, ports.browser) {}
+      web_(ports.view, ports.browser) {
+    // The window's own handlers, as its controls' events; how a remote desktop ended goes to the
+    // launcher that started it.
+    ports.socket.setCallback([this] { winsock1DataArrival(); });
+    ports.timer.setCallback([this] { timer1Timer(); });
+    ports.processStarter.setCallback(
+        [this](std::optional<int> exitStatus) { remoteDesktop_.remoteDesktopEnded(exitStatus); });
+}
 
 void FrmCv::formLoad() {
     view_.setCaption(windowCaption());

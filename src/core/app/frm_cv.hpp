@@ -32,11 +32,15 @@ struct Folders {
 };
 
 // The model of frmCV: it owns conectado (through its controller) and dadosAcesso for the whole run,
-// and turns each event of the window into the logic behind it. Front ends only forward events.
+// and turns each event of the window into the logic behind it. It subscribes its own handlers to
+// the socket, the timer and the process starter; front ends pass on only their controls' events.
 class FrmCv {
 public:
     FrmCv(const Ports& ports, const Folders& folders, link::Endpoint controlServer,
           std::chrono::milliseconds timeout = link::kDefaultTimeout);
+    // The ports hold handlers bound to this very object.
+    FrmCv(const FrmCv&) = delete;
+    FrmCv& operator=(const FrmCv&) = delete;
 
     // Window load: caption, then the saved identification. The front end shows the window after.
     void formLoad();
@@ -44,18 +48,17 @@ public:
     char16_t identInstKeyPress(char16_t code);
     void conectarClick() { controller_.conectarClick(); }
     void sistemaClick() { remoteDesktop_.sistemaClick(controller_.conectado(), dadosAcesso_); }
-    void remoteDesktopEnded(std::optional<int> exitStatus) {
-        remoteDesktop_.remoteDesktopEnded(exitStatus);
-    }
     void lumoClick() { web_.lumoClick(controller_.conectado(), dadosAcesso_); }
-    void timer1Timer() { controller_.timer1Timer(); }
-    void winsock1DataArrival() { controller_.winsock1DataArrival(); }
 
     [[nodiscard]] bool conectado() const { return controller_.conectado(); }
     [[nodiscard]] const link::DadosAcesso& dadosAcesso() const { return dadosAcesso_; }
     [[nodiscard]] const store::IdentificationStore& identificationStore() const { return store_; }
 
 private:
+    // Subscribed to the socket and the timer when the window is built.
+    void timer1Timer() { controller_.timer1Timer(); }
+    void winsock1DataArrival() { controller_.winsock1DataArrival(); }
+
     ports::View& view_;
     link::DadosAcesso dadosAcesso_;
     store::IdentificationStore store_;

@@ -4,7 +4,7 @@
 #include <cstdlib>
 
 #include "link/built_in_server.hpp"
-#include "link/protocol.hpp"
+#include "link/wire.hpp"
 
 namespace corvalis::link {
 namespace {

@@ -1,6 +1,8 @@
 #include "link/protocol.hpp"
 
 #include <algorithm>
+#include <array>
+#include <optional>
 
 #include "text/cp1252.hpp"
 
@@ -20,41 +22,18 @@ bool endsInRefusal(std::string_view message) {
         [](char got, char wanted) { return text::upperCp1252(got) == text::upperCp1252(wanted); });
 }
 
-// Only the items the client reads are kept; those the reply lacks stay unset.
-struct WantedItems {
-    std::optional<std::string_view> servidor;
-    std::optional<std::string_view> portaRdp;
-    std::optional<std::string_view> portaWeb;
-};
+// The reply's items up to portaWeb, as far as it has them; those it lacks stay unset.
+using FirstItems = std::array<std::optional<std::string_view>, kPortaWeb + 1>;
 
-WantedItems splitRecord(std::string_view message) {
-    WantedItems items;
-    if (message.empty()) {
-        return items;
-    }
-    std::size_t index = 0;
+FirstItems splitRecord(std::string_view message) {
+    FirstItems items;
     std::size_t start = 0;
-    while (index <= kPortaWeb) {
+    // An empty reply has no item at all; otherwise the item after the last separator ends it.
+    for (std::size_t index = 0; !message.empty() && index < items.size() && start <= message.size();
+         ++index) {
         const std::size_t end = std::min(message.find(kItemSeparator, start), message.size());
-        const std::string_view item = message.substr(start, end - start);
-        switch (index) {
-            case kServidor:
-                items.servidor = item;
-                break;
-            case kPortaRdp:
-                items.portaRdp = item;
-                break;
-            case kPortaWeb:
-                items.portaWeb = item;
-                break;
-            default:
-                break;
-        }
-        if (end == message.size()) {
-            break;
-        }
+        items[index] = message.substr(start, end - start);
         start = end + 1;
-        ++index;
     }
     return items;
 }
@@ -81,10 +60,10 @@ std::string request(std::string_view identificationUtf8) {
 }
 
 void tratarRegistro(std::string_view message, DadosAcesso& dados) {
-    const WantedItems items = splitRecord(message);
-    assignItem(items.servidor, dados.servidor);
-    assignItem(items.portaRdp, dados.portaRdp);
-    assignItem(items.portaWeb, dados.portaWeb);
+    const FirstItems items = splitRecord(message);
+    assignItem(items[kServidor], dados.servidor);
+    assignItem(items[kPortaRdp], dados.portaRdp);
+    assignItem(items[kPortaWeb], dados.portaWeb);
 }
 
 }  // namespace corvalis::link

@@ -1,20 +1,13 @@
 #pragma once
 
-#include <cstdint>
-#include <optional>
 #include <string>
 #include <string_view>
 
-// The conversation with the control server. Everything here works on the raw Windows-1252 bytes of
-// the wire; each byte is one character.
-namespace corvalis::link {
+#include "link/wire.hpp"
 
-inline constexpr std::string_view kGreeting = "Conex\xE3o_OK";
-inline constexpr std::string_view kRequestPrefix = "PEL_";
-// The refusal as servers send it. A reply whose last 45 characters are this text, in any case,
-// is a refusal.
-inline constexpr std::string_view kRefusal = "N\xE3o foi localizado um registro n\xE3o cancelado.";
-inline constexpr std::uint16_t kControlServerPort = 20404;
+// The client's side of the conversation with the control server. Everything here works on the raw
+// Windows-1252 bytes of the wire; each byte is one character.
+namespace corvalis::link {
 
 enum class MessageKind { Greeting, Refusal, AccessRecord };
 

@@ -1,6 +1,9 @@
 #pragma once
 
+#include <functional>
+#include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace corvalis::ports {
@@ -19,13 +22,19 @@ enum class StartResult {
     NotStarted,  // no remote-desktop client could be started
 };
 
-// Where the front end learns how a client it started ended, it reports it by calling
-// FrmCv::remoteDesktopEnded().
+// Where the platform tells how a client it started ended, the starter runs the callback its owner
+// set with the exit status, empty when a signal ended it.
 class ProcessStarter {
 public:
+    using EndedCallback = std::function<void(std::optional<int> exitStatus)>;
     virtual ~ProcessStarter() = default;
+
+    void setCallback(EndedCallback callback) { ended_ = std::move(callback); }
     // Starts the remote-desktop client with a normal, focused window, without waiting for it.
     [[nodiscard]] virtual StartResult startRemoteDesktop(const RemoteDesktopCommand& command) = 0;
+
+protected:
+    EndedCallback ended_ = [](std::optional<int>) {};
 };
 
 }  // namespace corvalis::ports

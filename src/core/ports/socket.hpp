@@ -1,16 +1,20 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
+#include <utility>
 
 namespace corvalis::ports {
 
-// The TCP client socket the controller drives. The front end reports data arrival by calling
-// FrmCv::winsock1DataArrival(); no other socket event reaches the logic.
+// The TCP client socket the controller drives. Data arrival is the only event it reports: it runs
+// the callback its owner set, on the user-interface thread, each time data are waiting to be read.
 class Socket {
 public:
     virtual ~Socket() = default;
+
+    void setCallback(std::function<void()> callback) { dataArrival_ = std::move(callback); }
 
     // Closes the connection or the attempt; harmless when closed; no event follows it.
     virtual void close() = 0;
@@ -23,6 +27,9 @@ public:
     [[nodiscard]] virtual std::string getData() = 0;
     // Sends the bytes as they are, nothing appended.
     virtual void sendData(std::string_view bytes) = 0;
+
+protected:
+    std::function<void()> dataArrival_ = [] {};
 };
 
 }  // namespace corvalis::ports

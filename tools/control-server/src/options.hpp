@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "link/protocol.hpp"
+#include "link/wire.hpp"
 #include "server.hpp"
 
 namespace corvalis::control_server {

@@ -3,7 +3,7 @@
 #include <cstddef>
 #include <string_view>
 
-#include "link/protocol.hpp"
+#include "link/wire.hpp"
 
 namespace corvalis::control_server {
 

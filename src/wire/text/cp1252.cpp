@@ -2,6 +2,7 @@
 
 #include <array>
 #include <cstdint>
+#include <utility>
 
 namespace corvalis::text {
 namespace {
@@ -98,40 +99,32 @@ char32_t nextCodePoint(std::string_view utf8, std::size_t& pos) {
     return cp;
 }
 
+// The case partners that are not 0x20 apart: Š š, Œ œ, Ž ž, Ÿ ÿ (upper, lower).
+constexpr std::array<std::pair<char32_t, char32_t>, 4> kCasePairs{
+    {{0x0160, 0x0161}, {0x0152, 0x0153}, {0x017D, 0x017E}, {0x0178, 0x00FF}}};
+
 char32_t lowerCodePoint(char32_t cp) {
     if ((cp >= U'A' && cp <= U'Z') || (cp >= 0xC0 && cp <= 0xDE && cp != 0xD7)) {
         return cp + 0x20;
     }
-    switch (cp) {
-        case 0x0160:
-            return 0x0161;  // Š
-        case 0x0152:
-            return 0x0153;  // Œ
-        case 0x017D:
-            return 0x017E;  // Ž
-        case 0x0178:
-            return 0x00FF;  // Ÿ
-        default:
-            return cp;
+    for (const auto& [upper, lower] : kCasePairs) {
+        if (cp == upper) {
+            return lower;
+        }
     }
+    return cp;
 }
 
 char32_t upperCodePoint(char32_t cp) {
     if ((cp >= U'a' && cp <= U'z') || (cp >= 0xE0 && cp <= 0xFE && cp != 0xF7)) {
         return cp - 0x20;
     }
-    switch (cp) {
-        case 0x0161:
-            return 0x0160;  // š
-        case 0x0153:
-            return 0x0152;  // œ
-        case 0x017E:
-            return 0x017D;  // ž
-        case 0x00FF:
-            return 0x0178;  // ÿ
-        default:
-            return cp;
+    for (const auto& [upper, lower] : kCasePairs) {
+        if (cp == lower) {
+            return upper;
+        }
     }
+    return cp;
 }
 
 template <typename Map>
