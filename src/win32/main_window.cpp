@@ -167,6 +167,7 @@ LRESULT MainWindow::handleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
 LRESULT MainWindow::onCreate() {
     dpi_ = windowDpi(window());
     createControls();
+    status_ = std::make_unique<LiveRegion>(control(ControlId::Aviso));
     arrangeFocusOrder();
     applyLayout();
     fitClientArea();
@@ -376,6 +377,7 @@ void MainWindow::onActivate(WORD state) {
 }
 
 void MainWindow::onDestroy() {
+    status_.reset();
     socket_->close();
     timer_->stop();
     PostQuitMessage(0);
@@ -414,7 +416,7 @@ void MainWindow::setCaption(std::string_view text) {
 }
 
 void MainWindow::setStatus(std::string_view text) {
-    SetWindowTextW(control(ControlId::Aviso), toWide(text).c_str());
+    status_->setText(toWide(text));
 }
 
 void MainWindow::setLightVisible(ports::Light light, bool visible) {

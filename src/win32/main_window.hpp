@@ -10,6 +10,7 @@
 #include "artwork.hpp"
 #include "base_window.hpp"
 #include "handles.hpp"
+#include "live_region.hpp"
 #include "win32_file_system.hpp"
 #include "win32_launchers.hpp"
 #include "window_timer.hpp"
@@ -94,6 +95,7 @@ private:
     std::array<UniqueBrush, app::kControls.size()> backgrounds_;
     std::array<int, app::kControls.size()> leftTwips_{};
     HWND focusBeforeDeactivation_ = nullptr;
+    std::unique_ptr<LiveRegion> status_;
     Win32FileSystem files_;
     Win32ProcessStarter processStarter_;
     std::unique_ptr<WinsockSocket> socket_;
