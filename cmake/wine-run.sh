@@ -42,8 +42,9 @@ session="$prefix.session"
 export WINEPREFIX="$prefix"
 export WINEARCH=win64
 export WINEDEBUG=-all
-# No Mono or Gecko installer dialogs while the prefix is created.
-export WINEDLLOVERRIDES="mscoree,mshtml="
+# No Mono or Gecko installer dialogs while the prefix is created, and no entries in the Linux
+# desktop's menu for the shortcuts that installers under test create.
+export WINEDLLOVERRIDES="mscoree,mshtml,winemenubuilder.exe="
 
 mkdir -p "$(dirname "$prefix")"
 if [ -z "${CORVALIS_WINE_LOCKED:-}" ]; then

@@ -18,12 +18,12 @@ packages=(
 )
 if [ "${kind}" = test ]; then
     packages+=(
-        libgtest-dev libgmock-dev
+        libgtest-dev libgmock-dev qt6-base-private-dev
         g++-mingw-w64-x86-64 mingw-w64-x86-64-dev "wine64|wine" wine
         imagemagick "nginx-light|nginx" util-linux
         clang-format clang-tidy cppcheck
         clang "libclang-rt-dev|libclang-rt-14-dev"
-        dpkg-dev zip unzip lintian systemd "systemd-dev|systemd"
+        dpkg-dev zip unzip wixl lintian systemd "systemd-dev|systemd"
         xrdp x11-utils openssl procps
     )
 elif [ "${kind}" != demo ]; then

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Makes the release in dist/: Corvalis-<version>-win64.zip (unzip anywhere writable, run
-# Corvalis.exe), corvalis_<version>_amd64.deb (the Qt client) and
+# Corvalis.exe), Corvalis-<version>-x64.msi (the same client installed for one user, without
+# elevation, in %LOCALAPPDATA%\Programs\Corvalis), corvalis_<version>_amd64.deb (the Qt client) and
 # corvalis-control-server_<version>_amd64.deb (the control server as a systemd service).
 # The version is the project's, from the top-level CMakeLists.txt.
 set -euo pipefail
@@ -44,6 +45,9 @@ sed -e "s/@VERSION@/$version/" -e 's/$/\r/' packaging/LEIA-ME.txt |
     iconv -f UTF-8 -t WINDOWS-1252 >"$stage/win64/LEIA-ME.txt"
 (cd "$stage/win64" && zip -q -X "$checkout/dist/Corvalis-$version-win64.zip" \
     Corvalis.exe Tol-Cloud.rdp LEIA-ME.txt)
+cp assets/corvalis.ico "$stage/win64/"
+(cd "$stage/win64" && wixl -a x64 -D Version="$version" -o "$checkout/dist/Corvalis-$version-x64.msi" \
+    "$checkout/packaging/corvalis.wxs")
 
 # dpkg-shlibdeps finds each package's tree under debian/ beside a control file.
 mkdir "$stage/debian"

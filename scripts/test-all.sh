@@ -71,10 +71,11 @@ fi
 run_build build/asan -DCMAKE_BUILD_TYPE=Debug -DCORVALIS_SANITIZE=ON
 run_build build/mingw -DCMAKE_BUILD_TYPE=MinSizeRel -DCMAKE_TOOLCHAIN_FILE="$PWD/cmake/mingw-w64-x86_64.cmake" -DCORVALIS_NATIVE_CONTROL_SERVER="$PWD/build/native/tools/control-server/corvalis-control-server"
 
-# The release itself, counted as one test: what the zip and the client's package hold, and both
-# packages under lintian.
+# The release itself, counted as one test: what the zip and the client's package hold, both
+# packages under lintian, and the MSI installed, upgraded and removed under Wine.
 stage packages
-if bash scripts/package.sh && bash tests/packaging/check-packages.sh; then
+if bash scripts/package.sh && bash tests/packaging/check-packages.sh &&
+    bash tests/packaging/check-msi.sh; then
     passed=$((passed + 1))
 else
     fail packages

@@ -11,6 +11,7 @@
 #include <utility>
 
 #include "qt_text.hpp"
+#include "status_announcement.hpp"
 
 namespace corvalis::qt {
 
@@ -78,7 +79,9 @@ void MainWindow::setCaption(std::string_view text) {
 }
 
 void MainWindow::setStatus(std::string_view text) {
-    control<QLabel>(app::ControlId::Aviso)->setText(toQString(text));
+    auto* label = control<QLabel>(app::ControlId::Aviso);
+    label->setText(toQString(text));
+    announceStatus(*label, label->text());
 }
 
 void MainWindow::setLightVisible(ports::Light light, bool visible) {

@@ -70,6 +70,14 @@ struct SocketTraits {
     static void close(Pointer value) noexcept { closesocket(value); }
 };
 
+// A COM interface pointer, released rather than closed.
+template <typename Interface>
+struct ComPointerTraits {
+    using Pointer = Interface*;
+    static Pointer invalid() noexcept { return nullptr; }
+    static void close(Pointer value) noexcept { value->Release(); }
+};
+
 using UniqueKernelHandle = UniqueHandle<KernelHandleTraits>;
 using UniqueFile = UniqueHandle<FileHandleTraits>;
 using UniqueFont = UniqueHandle<GdiObjectTraits<HFONT>>;
@@ -77,6 +85,8 @@ using UniqueBitmap = UniqueHandle<GdiObjectTraits<HBITMAP>>;
 using UniqueBrush = UniqueHandle<GdiObjectTraits<HBRUSH>>;
 using UniqueMemoryDc = UniqueHandle<MemoryDcTraits>;
 using UniqueSocket = UniqueHandle<SocketTraits>;
+template <typename Interface>
+using UniqueComPointer = UniqueHandle<ComPointerTraits<Interface>>;
 
 // Selects a GDI object into a device context for one scope.
 class SelectedObject {

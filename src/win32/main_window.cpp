@@ -103,6 +103,7 @@ LRESULT MainWindow::onCreate() {
     controls_.create(window(), windowDpi(window()));
     SetWindowSubclass(control(ControlId::IdentInst), identInstProcedure, kIdentInstSubclassId,
                       reinterpret_cast<DWORD_PTR>(this));
+    status_ = std::make_unique<LiveRegion>(control(ControlId::Aviso));
     centre();
     focusBeforeDeactivation_ = control(app::focusOrder().front());
 
@@ -179,6 +180,7 @@ void MainWindow::onActivate(WORD state) {
 }
 
 void MainWindow::onDestroy() {
+    status_.reset();
     socket_.close();
     timer_.stop();
     PostQuitMessage(0);
@@ -217,7 +219,7 @@ void MainWindow::setCaption(std::string_view text) {
 }
 
 void MainWindow::setStatus(std::string_view text) {
-    SetWindowTextW(control(ControlId::Aviso), toWide(text).c_str());
+    status_->setText(toWide(text));
 }
 
 void MainWindow::setLightVisible(ports::Light light, bool visible) {

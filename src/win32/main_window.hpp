@@ -8,6 +8,7 @@
 #include "app/frm_cv.hpp"
 #include "base_window.hpp"
 #include "controls.hpp"
+#include "live_region.hpp"
 #include "win32_file_system.hpp"
 #include "win32_launchers.hpp"
 #include "window_timer.hpp"
@@ -74,6 +75,7 @@ private:
     HWND focusBeforeDeactivation_ = nullptr;
     WinsockSocket socket_;
     WindowTimer timer_;
+    std::unique_ptr<LiveRegion> status_;
     Win32FileSystem files_;
     Win32ProcessStarter processStarter_;
     std::unique_ptr<ShellBrowser> browser_;

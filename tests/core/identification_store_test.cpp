@@ -40,25 +40,22 @@ protected:
 TEST_F(StoreOnDisk, FirstStartCreatesAnEmptyFileAndLeavesTheBox) {
     view_.box_ = "typed";
     store_.tratarIni(true);
-    EXPECT_TRUE(fs::exists(file_));
-    EXPECT_EQ(fs::file_size(file_), 0u);
-    EXPECT_EQ(view_.box_, "typed");
-    EXPECT_TRUE(view_.messages_.empty());
+    EXPECT_EQ(std::tuple(fs::exists(file_), readBytes(file_), view_.box_, view_.messages_),
+              std::tuple(true, "", "typed", Strings{}));
 }
 
 TEST_F(StoreOnDisk, WriteNormalisesInWindows1252WithCrLfAndReadsBack) {
     view_.box_ = "  Acme ";
     store_.tratarIni(false);
-    EXPECT_EQ(readBytes(file_), "acme\r\n");
-    EXPECT_EQ(view_.box_, "  Acme ");  // the box is Connect's business
+    // The box is Connect's business.
+    EXPECT_EQ(std::tuple(readBytes(file_), view_.box_), std::tuple("acme\r\n", "  Acme "));
 
     view_.box_ = "SÃO Paulo € Š";
     store_.tratarIni(false);
     EXPECT_EQ(readBytes(file_), "s\xE3o paulo \x80 \x9A\r\n");
     EXPECT_FALSE(fs::exists(folder_ / "pelmark.ini.tmp"));
     store_.tratarIni(true);
-    EXPECT_EQ(view_.box_, "são paulo € š");
-    EXPECT_TRUE(view_.messages_.empty());
+    EXPECT_EQ(std::tuple(view_.box_, view_.messages_), std::tuple("são paulo € š", Strings{}));
 }
 
 TEST_F(StoreOnDisk, OnlyTheFirstLineIsReadAndShownUnchanged) {
@@ -80,10 +77,9 @@ TEST_F(StoreOnDisk, FailuresAreReportedEachTimeKeepTheBoxAndLeaveNoTemporary) {
     fs::create_directories(file_ / "inside");
     view_.box_ = "kept";
     store_.tratarIni(true);
-    EXPECT_EQ(view_.box_, "kept");
     store_.tratarIni(false);
-    EXPECT_EQ(view_.messages_, Strings(2, std::string(kStoreFailureMessage)));
-    EXPECT_FALSE(fs::exists(folder_ / "pelmark.ini.tmp"));
+    EXPECT_EQ(std::tuple(view_.box_, view_.messages_, fs::exists(folder_ / "pelmark.ini.tmp")),
+              std::tuple("kept", Strings(2, std::string(kStoreFailureMessage)), false));
 }
 
 TEST_F(StoreOnDisk, AFolderInTheWayOfTheTemporaryFileFallsBackToWritingInPlace) {
@@ -91,8 +87,7 @@ TEST_F(StoreOnDisk, AFolderInTheWayOfTheTemporaryFileFallsBackToWritingInPlace) 
     fs::create_directory(folder_ / "pelmark.ini.tmp");
     view_.box_ = "new";
     store_.tratarIni(false);
-    EXPECT_EQ(readBytes(file_), "new\r\n");
-    EXPECT_TRUE(view_.messages_.empty());
+    EXPECT_EQ(std::tuple(readBytes(file_), view_.messages_), std::tuple("new\r\n", Strings{}));
 }
 
 }  // namespace

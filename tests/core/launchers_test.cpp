@@ -28,13 +28,11 @@ TEST_F(LauncherTest, GuardsNotConnectedThenEachButtonsOwnPortZero) {
     web_.lumoClick(true, {"10.0.0.7", "3390", "0"});
     remoteDesktop_.sistemaClick(true, {"10.0.0.7", "0", "8080"});
     EXPECT_EQ(view_.messages_, (Strings{connectFirst, connectFirst, sales, sales}));
-    EXPECT_TRUE(starter_.started_.empty());
-    EXPECT_TRUE(browser_.opened_.empty());
+    EXPECT_EQ(std::tuple(starter_.started_.size(), browser_.opened_.size()), std::tuple(0u, 0u));
 
     remoteDesktop_.sistemaClick(true, {"10.0.0.7", "3390", "0"});
     web_.lumoClick(true, {"10.0.0.7", "0", "8080"});
-    EXPECT_EQ(starter_.started_.size(), 1u);
-    EXPECT_EQ(browser_.opened_.size(), 1u);
+    EXPECT_EQ(std::tuple(starter_.started_.size(), browser_.opened_.size()), std::tuple(1u, 1u));
 }
 
 TEST_F(LauncherTest, RemoteDesktopCommandLineAndFreeRdpArguments) {
@@ -45,11 +43,10 @@ TEST_F(LauncherTest, RemoteDesktopCommandLineAndFreeRdpArguments) {
     EXPECT_EQ(
         starter_.started_[0].freeRdpArguments,
         (Strings{text::joinPath("/opt/My Apps/Corvalis", "Tol-Cloud.rdp"), "/v:10.0.0.7:3390"}));
-    EXPECT_TRUE(view_.messages_.empty());
 
-    starter_.result_ = ports::StartResult::Cancelled;  // the user declined the credentials
+    // Started, then declined at the credentials: neither is told; only a start that failed is.
+    starter_.result_ = ports::StartResult::Cancelled;
     remoteDesktop_.sistemaClick(true, dados_);
-    EXPECT_TRUE(view_.messages_.empty());
     starter_.result_ = ports::StartResult::NotStarted;
     remoteDesktop_.sistemaClick(true, dados_);
     EXPECT_EQ(view_.messages_,
@@ -88,8 +85,7 @@ TEST_F(LauncherTest, WebUrlAndEmptyPortsThatPassTheGuards) {
 }
 
 TEST_F(LauncherTest, OnlyHostAndPortCharactersReachACommandLineOrUrl) {
-    EXPECT_TRUE(isSafeAccessValue("azAZ09.-_:[]"));
-    EXPECT_TRUE(isSafeAccessValue(""));
+    EXPECT_TRUE(isSafeAccessValue("azAZ09.-_:[]") && isSafeAccessValue(""));
     for (const char* unsafe : {"\"", " ", "&", "/", "?", "#", "@", "`", "{", "\\", "\n", "\xC3"}) {
         EXPECT_FALSE(isSafeAccessValue(std::string("a") + unsafe)) << unsafe;
     }
@@ -102,8 +98,7 @@ TEST_F(LauncherTest, OnlyHostAndPortCharactersReachACommandLineOrUrl) {
         web_.lumoClick(true, hostile);
     }
     EXPECT_EQ(view_.messages_, Strings(6, std::string(kInvalidAccessDataMessage)));
-    EXPECT_TRUE(starter_.started_.empty());
-    EXPECT_TRUE(browser_.opened_.empty());
+    EXPECT_EQ(std::tuple(starter_.started_.size(), browser_.opened_.size()), std::tuple(0u, 0u));
 }
 
 }  // namespace

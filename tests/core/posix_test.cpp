@@ -31,9 +31,8 @@ TEST(StdFileSystemFailures, FailedOrForbiddenWriteLeavesThePreviousFileIntact) {
     const bool replaced = files.replace(file, "a much longer identification\r\n");
     setrlimit(RLIMIT_FSIZE, &saved);
     signal(SIGXFSZ, previousHandler);
-    EXPECT_FALSE(replaced);
-    EXPECT_EQ(files.readOrCreate(file, 64), std::optional<std::string>("acme\r\n"));
-    EXPECT_FALSE(fs::exists(file + ".tmp"));
+    EXPECT_EQ(std::tuple(replaced, files.readOrCreate(file, 64), fs::exists(file + ".tmp")),
+              std::tuple(false, std::optional<std::string>("acme\r\n"), false));
 
     // A file its user may not write keeps its bytes (root is tried as nobody, whom the mode binds),
     // though the folder takes new files; a link is written through to its file, which keeps its

@@ -36,9 +36,8 @@ TEST(Classify, RefusalIsTheLastFortyFiveCharactersUpperCased) {
 }
 
 TEST(Request, PrefixPlusIdentificationInWindows1252NothingAppended) {
-    EXPECT_EQ(request("acme"), "PEL_acme");
-    EXPECT_EQ(request(""), "PEL_");
-    EXPECT_EQ(request("ação"), "PEL_a\xE7\xE3o");
+    EXPECT_EQ(std::tuple(request("acme"), request(""), request("ação")),
+              std::tuple("PEL_acme", "PEL_", "PEL_a\xE7\xE3o"));
 }
 
 DadosAcesso parsed(std::string_view reply, DadosAcesso before = {}) {
@@ -70,8 +69,7 @@ TEST(ControlServer, OverrideFormsAndFallBackToTheBuiltInServer) {
         EXPECT_EQ(parseEndpoint(bad, 20404), std::nullopt) << bad;
     }
     const Endpoint builtIn = controlServer(nullptr);
-    EXPECT_EQ(builtIn.port, 20404);
-    EXPECT_EQ(controlServer("host:99999"), builtIn);
+    EXPECT_EQ(std::tuple(builtIn.port, controlServer("host:99999")), std::tuple(20404, builtIn));
     EXPECT_EQ(controlServer("127.0.0.1:5000"), (Endpoint{"127.0.0.1", 5000}));
 }
 

@@ -4,6 +4,10 @@
 // xrdp on an Xvfb display.
 #include <unistd.h>
 
+#include <private/qguiapplication_p.h>
+#include <qpa/qplatformaccessibility.h>
+#include <qpa/qplatformintegration.h>
+
 #include <QtNetwork>
 #include <QtTest>
 #include <QtWidgets>
@@ -36,6 +40,19 @@ constexpr char kXrdpIni[] =
 const QString kUser = QStringLiteral("ana.souza");
 const QString kDomain = QStringLiteral("TOLVAR");
 const QString kPassword = QStringLiteral("Senha-7391-secreta");
+
+// What a screen reader hears of an event: a new name, or an announcement (from Qt 6.8).
+QString heard(QAccessibleEvent* event) {
+#if QT_VERSION >= QT_VERSION_CHECK(6, 8, 0)
+    if (const auto* announcement = dynamic_cast<QAccessibleAnnouncementEvent*>(event)) {
+        const bool polite =
+            announcement->politeness() == QAccessible::AnnouncementPoliteness::Polite;
+        return (polite ? "polite " : "assertive ") + announcement->message();
+    }
+#endif
+    if (event->type() != QAccessible::NameChanged) return {};
+    return event->accessibleInterface()->text(QAccessible::Name);
+}
 
 class FrontendTest : public QObject {
     Q_OBJECT
@@ -76,9 +93,8 @@ private slots:
             if (auto* box = qobject_cast<QMessageBox*>(modal)) {
                 messages_ << box->text();
                 box->button(QMessageBox::Ok)->click();  // first, so a failed check leaves no box
-                QCOMPARE(box->windowTitle(), QStringLiteral("Pelmark"));
-                QCOMPARE(box->icon(), QMessageBox::NoIcon);
-                QCOMPARE(box->buttons().size(), 1);
+                QCOMPARE(std::tuple(box->windowTitle(), box->icon(), box->buttons().size()),
+                         std::tuple(QStringLiteral("Pelmark"), QMessageBox::NoIcon, 1));
             } else if (auto* dialog = qobject_cast<QDialog*>(modal)) {
                 const auto fields = dialog->findChildren<QLineEdit*>();  // user, password, domain
                 fields.at(0)->setText(kUser);
@@ -158,9 +174,8 @@ private slots:
     // SDL client, still experimental, does not always bring its window up under Xvfb.
     void realFreeRdpReachesXrdp_data() {
         QTest::addColumn<QString>("program");
-        for (const char* program : {"xfreerdp3", "xfreerdp"}) {
+        for (const char* program : {"xfreerdp3", "xfreerdp"})
             QTest::newRow(program) << QString::fromLatin1(program);
-        }
     }
 
     // Pressing "Tolvar Sistemas" opens a session on xrdp: its certificate is trusted on first use,
@@ -220,19 +235,16 @@ private slots:
         QVERIFY(xrdpLog(dir).contains("Client supplied username: " + kUser.toUtf8()));
         // Every command line and environment, FreeRDP's among them, and every file here.
         const QByteArray processes = run("ps", {"axeww"});
-        QVERIFY(processes.contains("/from-stdin:force"));
-        QVERIFY(!processes.contains(kPassword.toUtf8()));
+        QVERIFY(processes.contains("/from-stdin:force") && !processes.contains(kPassword.toUtf8()));
         QCOMPARE(QProcess::execute("grep", {"-rqF", kPassword, dir.path()}), 1);
 
         // The session windows are closed: the sessions end without a word. xrdp comes back with a
         // new certificate: the next start is refused with one.
-        for (const QByteArray& window : freeRdpWindows()) {
+        for (const QByteArray& window : freeRdpWindows())
             QProcess::execute(QStringLiteral("xkill"), {"-id", QString::fromLatin1(window)});
-        }
         QTRY_VERIFY_WITH_TIMEOUT(freeRdpWindows().isEmpty(), kPatienceMs);
         xrdp.terminate();
-        QVERIFY(xrdp.waitForFinished(kPatienceMs));
-        QVERIFY(startXrdp(xrdp, dir));
+        QVERIFY(xrdp.waitForFinished(kPatienceMs) && startXrdp(xrdp, dir));
         click(ControlId::Sistema);
         QTRY_COMPARE_WITH_TIMEOUT(
             messages_, QStringList{toQString(corvalis::launch::kCertificateChangedMessage)},
@@ -264,8 +276,8 @@ private slots:
 
         QCOMPARE(window.windowTitle(), QStringLiteral("Corvalis 01.07"));
         const QSize client(twipsToPixels(kClientWidth), twipsToPixels(kClientHeight));
-        QCOMPARE(window.minimumSize(), client);
-        QCOMPARE(window.maximumSize(), client);
+        QCOMPARE(std::tuple(window.minimumSize(), window.maximumSize()),
+                 std::tuple(client, client));
         for (const ControlDefinition& definition : kControls) {
             QWidget* widget = find(definition.id);
             QCOMPARE(widget->geometry(),
@@ -300,9 +312,23 @@ private slots:
         QTest::mouseClick(find(ControlId::Conectar), Qt::LeftButton);
         QTRY_VERIFY_WITH_TIMEOUT(status().contains("'<b>x</b>'"), kPatienceMs);
 
+        // Accepted, each status told to a screen reader, as one listens now: the label's new
+        // name, and a polite announcement of it where Qt has them.
+        QGuiApplicationPrivate::platformIntegration()->accessibility()->setActive(true);
+        static QObject* avisoLabel = find(ControlId::Aviso);
+        static QStringList told;
+        const auto handler = QAccessible::installUpdateHandler([](QAccessibleEvent* event) {
+            if (event->object() == avisoLabel && !heard(event).isEmpty()) told << heard(event);
+        });
+        QStringList statuses;
+        for (const QString text :
+             {"Estabelecendo conexão.", "Iniciando a conexão.", "Conexão Ativada."})
+            statuses << text << (QT_VERSION >= QT_VERSION_CHECK(6, 8, 0) ? "polite " + text : "");
+        statuses.removeAll({});
         box->setText(QStringLiteral(" Associação "));
         QTest::mouseClick(find(ControlId::Conectar), Qt::LeftButton);
-        QTRY_COMPARE_WITH_TIMEOUT(status(), QStringLiteral("Conexão Ativada."), kPatienceMs);
+        QTRY_COMPARE_WITH_TIMEOUT(told, statuses, kPatienceMs);
+        QAccessible::installUpdateHandler(handler);
         // The green light in the red one's place.
         const QColor green =
             window.grab().toImage().pixelColor(find(ControlId::sinalVermelho)->geometry().center());
@@ -326,8 +352,8 @@ private slots:
                  (QStringList{"program=xfreerdp3", folder.filePath("Tol-Cloud.rdp"),
                               "/v:10.0.0.7:3390", "/cert:tofu,deny", "/u:" + kUser, "/d:" + kDomain,
                               "/from-stdin:force", "stdin=" + kPassword, ""}));
-        QCOMPARE(messages_.size(), 2);
-        QCOMPARE(messages_.back(), toQString(corvalis::launch::kRemoteDesktopFailedMessage));
+        QCOMPARE(messages_.mid(1),
+                 QStringList{toQString(corvalis::launch::kRemoteDesktopFailedMessage)});
         QTest::mouseClick(find(ControlId::cbutton3), Qt::LeftButton);  // Sair
         QVERIFY(!window.isVisible());
     }
@@ -349,9 +375,7 @@ private:
                 "/CN=xrdp -keyout %1/key.pem -out %1/cert.pem")
                 .arg(dir.path())
                 .split(u' ');
-        if (QProcess::execute(QStringLiteral("openssl"), certificate) != 0) {
-            return false;
-        }
+        if (QProcess::execute(QStringLiteral("openssl"), certificate) != 0) return false;
         const qsizetype started = xrdpLog(dir).count("listening to port");
         xrdp.start(QStringLiteral("xrdp"), {"--nodaemon", "--config", dir.filePath("xrdp.ini")});
         return QTest::qWaitFor([&] { return xrdpLog(dir).count("listening to port") > started; },
@@ -370,11 +394,8 @@ private:
     QByteArrayList freeRdpWindows() const {
         const QByteArray title = "\"FreeRDP: 127.0.0.1:" + QByteArray::number(rdpPort_) + '"';
         QByteArrayList windows;
-        for (const QByteArray& line : run("xwininfo", {"-root", "-tree"}).split('\n')) {
-            if (line.contains(title)) {
-                windows << line.trimmed().split(' ').value(0);
-            }
-        }
+        for (const QByteArray& line : run("xwininfo", {"-root", "-tree"}).split('\n'))
+            if (line.contains(title)) windows << line.trimmed().split(' ').value(0);
         return windows;
     }
 

@@ -141,6 +141,29 @@ TEST(Window, DrawsTheControlTableAndRedrawsItAtANewDpi) {
     }
 }
 
+// Each status reaches screen readers as a change of the status label, a live region, raised once
+// the label holds the new text. Nothing listens on port 9: the attempt ends in a time-out.
+TEST(Window, AnnouncesEachStatusAsALiveRegionChange) {
+    static std::vector<std::tuple<HWND, LONG, LONG, std::wstring>> changes;
+    const HWINEVENTHOOK hook = SetWinEventHook(
+        EVENT_OBJECT_LIVEREGIONCHANGED, EVENT_OBJECT_LIVEREGIONCHANGED, GetModuleHandleW(nullptr),
+        [](HWINEVENTHOOK, DWORD, HWND label, LONG object, LONG child, DWORD, DWORD) {
+            changes.emplace_back(label, object, child, windowText(label));
+        },
+        GetCurrentProcessId(), 0, WINEVENT_INCONTEXT);
+    MainWindow frm({toUtf8(freshFolder(L"live region").wstring()), {"127.0.0.1", 9}, kTick});
+    ASSERT_TRUE(frm.create(SW_SHOWNORMAL));
+    SetWindowTextW(frm.control(ControlId::IdentInst), L"acme");
+    SendMessageW(frm.control(ControlId::Conectar), BM_CLICK, 0, 0);
+    EXPECT_TRUE(pumpUntil([] { return changes.size() >= 2; }));
+    const HWND aviso = frm.control(ControlId::Aviso);
+    changes.resize(2);
+    EXPECT_EQ(changes, (decltype(changes){
+                           {aviso, OBJID_CLIENT, CHILDID_SELF, toWide(link::kStatusConnecting)},
+                           {aviso, OBJID_CLIENT, CHILDID_SELF, toWide(link::kStatusTimeout)}}));
+    UnhookWinEvent(hook);
+}
+
 // Corvalis.exe copied into a folder of its own and started from outside it (the current folder
 // stays this program's): pelmark.ini, and the record that the recording mstsc.exe writes beside
 // itself, land in that folder only if Corvalis.exe looks there. It is driven from outside its
