@@ -6,12 +6,12 @@
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPalette>
-#include <QPixmap>
 #include <QPushButton>
 #include <QScreen>
 #include <QStyle>
 #include <utility>
 
+#include "built_in_picture.hpp"
 #include "qt_text.hpp"
 #include "window_font.hpp"
 
@@ -32,7 +32,7 @@ QColor toQColor(app::Rgb rgb) {
 QString artworkResource(app::Artwork artwork) {
     switch (artwork) {
         case app::Artwork::Logo:
-            return QStringLiteral(":/corvalis/logo.jpg");
+            return QStringLiteral(":/corvalis/logo.png");
         case app::Artwork::LightRed:
             return QStringLiteral(":/corvalis/sinal_vermelho.bmp");
         case app::Artwork::LightGreen:
@@ -51,7 +51,7 @@ Qt::Alignment labelAlignment(app::Alignment alignment) {
 QLabel* createPicture(const app::ControlDefinition& definition, QWidget* parent) {
     auto* picture = new QLabel(parent);
     // At natural size, never stretched to its box.
-    picture->setPixmap(QPixmap(artworkResource(definition.artwork)));
+    picture->setPixmap(builtInPicture(artworkResource(definition.artwork)));
     picture->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     return picture;
 }
@@ -123,7 +123,7 @@ MainWindow::MainWindow(const app::Folders& folders, link::Endpoint controlServer
              std::move(controlServer), timeout) {
     setObjectName(QStringLiteral("frmCV"));
     setWindowTitle(toQString(app::kInitialCaption));
-    setWindowIcon(QIcon(QStringLiteral(":/corvalis/icon.png")));
+    setWindowIcon(QIcon(builtInPicture(QStringLiteral(":/corvalis/icon.png"))));
     setFixedSize(twipsToPixels(app::kClientWidth), twipsToPixels(app::kClientHeight));
     setFont(windowFont());
     createControls();
