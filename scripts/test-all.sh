@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Builds everything and runs every test: the Linux build, the same build under AddressSanitizer and
-# UndefinedBehaviorSanitizer, the Windows build under Wine, the release packages, and each fuzz
-# target for 20 s, one a core at a time.
+# UndefinedBehaviorSanitizer, the Windows build under Wine, each benchmark once in its short mode,
+# the release packages, and each fuzz target for 20 s, one a core at a time.
 set -uo pipefail
 cd "$(dirname "$0")/.."
 if ! scripts/install-deps.sh test; then
@@ -70,6 +70,22 @@ else
 fi
 run_build build/asan -DCMAKE_BUILD_TYPE=Debug -DCORVALIS_SANITIZE=ON
 run_build build/mingw -DCMAKE_BUILD_TYPE=MinSizeRel -DCMAKE_TOOLCHAIN_FILE="$PWD/cmake/mingw-w64-x86_64.cmake" -DCORVALIS_NATIVE_CONTROL_SERVER="$PWD/build/native/tools/control-server/corvalis-control-server"
+
+# Every benchmark once, in its short mode and on the programs built above, each counted as one
+# test: one that no longer runs, or whose exchanges fail, fails. Their figures are printed, never
+# judged: speed is for the full runs on a quiet machine.
+run_benchmark() {
+    if BENCH_SHORT=1 BENCH_BUILT=build/native timeout -k 10 300 bash "$@"; then
+        passed=$((passed + 1))
+    else
+        fail "benchmark $*"
+    fi
+}
+stage benchmarks
+run_benchmark bench/server/run.sh
+run_benchmark bench/server/big_table.sh
+run_benchmark bench/startup/run.sh
+run_benchmark bench/win32/run.sh build/mingw/src/win32/Corvalis.exe build/native/src/qt/corvalis
 
 # The release itself, counted as one test: what the zip and the client's package hold, both
 # packages under lintian, and the MSI installed, upgraded and removed under Wine.

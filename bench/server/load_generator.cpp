@@ -2,11 +2,16 @@
 //
 //   corvalis-load-generator exchanges --port P --protocol corvalis|http [--clients N]
 //                                     [--duration-ms MS] [--request TEXT] [--expect TEXT]
-//                                     [--path /PAGE]
+//                                     [--path /PAGE] [--source-addresses A]
 //   corvalis-load-generator idle --port P --server-pid PID [--connections N]
+//                                [--source-addresses A]
 //   corvalis-load-generator free-port
+//
+// --source-addresses A spreads the connections evenly over the loopback addresses 127.0.0.1 and
+// the A - 1 after it, so that a server's limit of connections per client address holds.
 #include <sys/resource.h>
 
+#include <algorithm>
 #include <array>
 #include <asio.hpp>
 #include <charconv>
@@ -40,6 +45,26 @@ std::size_t number_option(const Options& options, std::string_view name, std::si
     std::size_t value = 0;
     std::from_chars(found->second.data(), found->second.data() + found->second.size(), value);
     return value;
+}
+
+// The loopback address a connection numbered `index` comes from.
+asio::ip::tcp::endpoint source_endpoint(const Options& options, std::size_t index) {
+    const auto addresses =
+        std::max<std::size_t>(1, number_option(options, "--source-addresses", 1));
+    const auto first = asio::ip::address_v4::loopback().to_uint();
+    return {asio::ip::address_v4(static_cast<std::uint32_t>(first + index % addresses)), 0};
+}
+
+// Opens the socket on its source address; the port is picked at connect time, so that the few
+// addresses' ports are not spent on binding alone.
+bool open_from(asio::ip::tcp::socket& socket, const asio::ip::tcp::endpoint& source) {
+    std::error_code error;
+    socket.open(asio::ip::tcp::v4(), error);
+    if (!error)
+        socket.set_option(
+            asio::detail::socket_option::boolean<IPPROTO_IP, IP_BIND_ADDRESS_NO_PORT>(true), error);
+    if (!error) socket.bind(source, error);
+    return !error;
 }
 
 std::string text_option(const Options& options, std::string_view name, std::string fallback) {
@@ -77,11 +102,16 @@ public:
         std::size_t failed = 0;
     };
 
-    ExchangeLoop(asio::io_context& io, Shared& shared) : socket_(io), shared_(shared) {}
+    ExchangeLoop(asio::io_context& io, Shared& shared, asio::ip::tcp::endpoint source)
+        : socket_(io), shared_(shared), source_(std::move(source)) {}
 
     void start() {
         if (std::chrono::steady_clock::now() >= shared_.end) return;
         reply_.clear();
+        if (!open_from(socket_, source_)) {
+            ++shared_.failed;  // and this client stops: it could only fail again
+            return;
+        }
         socket_.async_connect(shared_.server, [self = shared_from_this()](std::error_code error) {
             if (error) return self->fail();
             if (self->shared_.http) return self->send_request();
@@ -128,6 +158,7 @@ private:
 
     asio::ip::tcp::socket socket_;
     Shared& shared_;
+    asio::ip::tcp::endpoint source_;
     std::array<char, greeting.size()> greeting_{};
     std::string reply_;
 };
@@ -149,7 +180,7 @@ int run_exchanges(const Options& options) {
     const auto begin = std::chrono::steady_clock::now();
     shared.end = begin + duration;
     for (std::size_t index = 0; index < clients; ++index)
-        std::make_shared<ExchangeLoop>(io, shared)->start();
+        std::make_shared<ExchangeLoop>(io, shared, source_endpoint(options, index))->start();
     io.run();
     const double seconds = std::chrono::duration<double>(duration).count();
     std::printf("exchanges_per_second=%.0f completed=%zu failed=%zu clients=%zu seconds=%.1f\n",
@@ -189,6 +220,10 @@ int run_idle(const Options& options) {
         ++started;
         held.push_back(std::make_unique<Held>(io));
         Held& connection = *held.back();
+        if (!open_from(connection.socket, source_endpoint(options, started))) {
+            ++failed;
+            return open_next();
+        }
         connection.socket.async_connect(server, [&](std::error_code error) {
             if (error) {
                 ++failed;

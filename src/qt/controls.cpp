@@ -6,6 +6,7 @@
 #include <QPixmap>
 #include <QPushButton>
 
+#include "built_in_picture.hpp"
 #include "qt_text.hpp"
 #include "window_font.hpp"
 
@@ -26,7 +27,7 @@ QColor toQColor(app::Rgb rgb) {
 QString artworkResource(app::Artwork artwork) {
     switch (artwork) {
         case app::Artwork::Logo:
-            return QStringLiteral(":/corvalis/logo.jpg");
+            return QStringLiteral(":/corvalis/logo.png");
         case app::Artwork::LightRed:
             return QStringLiteral(":/corvalis/sinal_vermelho.bmp");
         case app::Artwork::LightGreen:
@@ -45,7 +46,7 @@ Qt::Alignment labelAlignment(app::Alignment alignment) {
 QLabel* createPicture(const app::ControlDefinition& definition, QWidget* parent) {
     auto* picture = new QLabel(parent);
     // At natural size, never stretched to its box.
-    picture->setPixmap(QPixmap(artworkResource(definition.artwork)));
+    picture->setPixmap(builtInPicture(artworkResource(definition.artwork)));
     picture->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     return picture;
 }

@@ -10,6 +10,7 @@
 #include <QStyle>
 #include <utility>
 
+#include "built_in_picture.hpp"
 #include "qt_text.hpp"
 #include "status_announcement.hpp"
 
@@ -25,7 +26,7 @@ MainWindow::MainWindow(const app::Folders& folders, link::Endpoint controlServer
              std::move(controlServer), timeout) {
     setObjectName(QStringLiteral("frmCV"));
     setWindowTitle(toQString(app::kInitialCaption));
-    setWindowIcon(QIcon(QStringLiteral(":/corvalis/icon.png")));
+    setWindowIcon(QIcon(builtInPicture(QStringLiteral(":/corvalis/icon.png"))));
     connectEvents();
 }
 

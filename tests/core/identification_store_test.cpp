@@ -63,7 +63,8 @@ TEST_F(StoreOnDisk, OnlyTheFirstLineIsReadAndShownUnchanged) {
              {"  Hand Edited \r\nsecond\r\n", "  Hand Edited "},
              {"\r\nsecond\r\n", ""},
              {"unix\nsecond\n", "unix"},
-             {"no line end", "no line end"}}) {
+             {"no line end", "no line end"},
+             {std::string(5000, 'x') + "\r\n", std::string(5000, 'x')}}) {
         std::ofstream(file_, std::ios::binary) << content;
         view_.box_ = "before";
         store_.tratarIni(true);

@@ -46,6 +46,7 @@ TEST(StdFileSystemFailures, FailedOrForbiddenWriteLeavesThePreviousFileIntact) {
     fs::create_symlink(file, folder / "link.ini");
     EXPECT_TRUE(files.replace((folder / "link.ini").string(), "via\r\n"));
     EXPECT_EQ(files.readOrCreate(file, 64), std::optional<std::string>("via\r\n"));
+    EXPECT_EQ(files.readOrCreate(file, 2), std::optional<std::string>("vi"));
     EXPECT_EQ(fs::status(file).permissions(), fs::perms::owner_all);
     fs::remove_all(folder);
 }

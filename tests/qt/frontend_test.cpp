@@ -12,6 +12,7 @@
 #include <QtTest>
 #include <QtWidgets>
 #include <fstream>
+#include <map>
 
 #include "main_window.hpp"
 #include "qt_text.hpp"
@@ -52,6 +53,15 @@ QString heard(QAccessibleEvent* event) {
 #endif
     if (event->type() != QAccessible::NameChanged) return {};
     return event->accessibleInterface()->text(QAccessible::Name);
+}
+
+QImage artworkAsRead(Artwork artwork) {
+    const std::map<Artwork, QString> files{{Artwork::Logo, "logo.jpg"},
+                                           {Artwork::LightRed, "sinal_vermelho.bmp"},
+                                           {Artwork::LightGreen, "sinal_verde.bmp"}};
+    return files.contains(artwork) ? QImage(CORVALIS_ASSETS "/" + files.at(artwork))
+                                         .convertToFormat(QImage::Format_RGB32)
+                                   : QImage();
 }
 
 class FrontendTest : public QObject {
@@ -289,8 +299,10 @@ private slots:
             const QFontInfo font(widget->font());  // 8.25 pt is 11 pixels at 96 dpi
             QCOMPARE(std::tuple(font.family(), font.bold(), font.pixelSize()),
                      std::tuple(QString::fromUtf8(kFont.family), kFont.bold, 11));
-            QCOMPARE(widget->property("pixmap").value<QPixmap>().isNull(),
-                     definition.artwork == Artwork::None);
+            // Each picture pixel for pixel as Qt reads its artwork file, the logo's JPEG included.
+            QCOMPARE(widget->property("pixmap").value<QPixmap>().toImage().convertToFormat(
+                         QImage::Format_RGB32),
+                     artworkAsRead(definition.artwork));
         }
         // Tab walks the focus order round, from where the window opens.
         const std::vector<ControlId> order = focusOrder();

@@ -1,3 +1,5 @@
+#include <algorithm>
+#include <array>
 #include <filesystem>
 #include <fstream>
 #include <system_error>
@@ -8,6 +10,8 @@ namespace corvalis::store {
 namespace {
 
 namespace fs = std::filesystem;
+
+constexpr std::size_t kReadPiece = 4096;
 
 fs::path toPath(const std::string& utf8) {
     return fs::path(std::u8string(utf8.begin(), utf8.end()));
@@ -43,12 +47,18 @@ std::optional<std::string> StdFileSystem::readOrCreate(const std::string& pathUt
     if (!in) {
         return std::nullopt;
     }
-    std::string content(maxBytes, '\0');
-    in.read(content.data(), static_cast<std::streamsize>(maxBytes));
+    // In pieces: a buffer of maxBytes would be zeroed whole, a megabyte of page faults before the
+    // first paint for a file of one line.
+    std::string content;
+    std::array<char, kReadPiece> piece{};
+    while (content.size() < maxBytes && in) {
+        in.read(piece.data(),
+                static_cast<std::streamsize>(std::min(piece.size(), maxBytes - content.size())));
+        content.append(piece.data(), static_cast<std::size_t>(in.gcount()));
+    }
     if (in.bad()) {
         return std::nullopt;
     }
-    content.resize(static_cast<std::size_t>(in.gcount()));
     return content;
 }
 
