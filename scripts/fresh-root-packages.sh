@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Installs the Debian packages in dist/ into a fresh Debian root of the release they were built on
 # (dpkg -i, then apt-get install -f for their dependencies) and checks them there: the client, started offscreen as a plain user,
-# keeps pelmark.ini in that user's ~/.config/corvalis, not beside itself; the server answers a client
-# from its installed path with its installed table; systemd-analyze accepts the unit. A package that
+# keeps pelmark.ini in that user's ~/.config/corvalis, not beside itself; the server, started with
+# its unit's command line, answers a client with its installed table, reloads on SIGHUP and serves
+# /metrics; systemd-analyze accepts the unit. A package that
 # did not install fails the check of what it holds.
 # Usage: scripts/fresh-root-packages.sh [RELEASE]   (as root, with the network; slow: it
 # builds a root). RELEASE is this machine's by default.
@@ -40,12 +41,15 @@ kill "$client"
 [ -f "$root/home/ana/.config/corvalis/pelmark.ini" ] || fail "the client made no ~/.config/corvalis/pelmark.ini"
 [ ! -e "$root/usr/lib/corvalis/pelmark.ini" ] || fail "the client wrote beside itself"
 
-# The server, as nobody, on a free port of loopback.
-chroot --userspec=65534:65534 "$root" /usr/bin/corvalis-control-server \
-    --table /etc/corvalis/table.txt --port 0 2>"$root/tmp/server.log" &
+# The server, as nobody, started with its unit's command line, on free ports of loopback (later
+# options win): it answers, reloads on SIGHUP and serves /metrics.
+read -r -a command < <(sed -n 's/^ExecStart=//p' "$root/usr/lib/systemd/system/corvalis-control-server.service")
+chroot --userspec=65534:65534 "$root" "${command[@]}" --port 0 --metrics 127.0.0.1:0 \
+    2>"$root/tmp/server.log" &
 server=$!
 await "$root/tmp/server.log" "listening on"
 port=$(sed -n 's/.*listening on 127\.0\.0\.1:\([0-9]*\).*/\1/p' "$root/tmp/server.log")
+metrics=$(sed -n 's/.*metrics on 127\.0\.0\.1:\([0-9]*\).*/\1/p' "$root/tmp/server.log")
 if [ -n "$port" ] && exec 3<>"/dev/tcp/127.0.0.1/$port"; then
     [ "$(head -c 10 <&3)" = $'Conex\xe3o_OK' ] || fail "no greeting in Windows-1252"
     printf PEL_acme >&3
@@ -55,6 +59,11 @@ if [ -n "$port" ] && exec 3<>"/dev/tcp/127.0.0.1/$port"; then
 else
     fail "the server does not listen on 127.0.0.1: $(cat "$root/tmp/server.log")"
 fi
+kill -HUP "$server"
+await "$root/tmp/server.log" "reloaded"
+grep -q "reloaded" "$root/tmp/server.log" || fail "the server did not reload on SIGHUP"
+curl -sf "http://127.0.0.1:$metrics/metrics" | grep -q '^corvalis_reloads_total{result="succeeded"} 1$' ||
+    fail "no /metrics counting the reload on 127.0.0.1:$metrics"
 kill "$server"
 
 chroot "$root" systemd-analyze verify /usr/lib/systemd/system/corvalis-control-server.service ||

@@ -4,7 +4,7 @@
 #         remote desktop, Xvfb for a machine without a display);
 #   test  the demo's, plus the tests' own: GoogleTest, the Windows cross build and Wine, the lint
 #         and packaging tools, clang for the fuzz targets, and the real peers the tests meet (xrdp,
-#         nginx).
+#         nginx, HAProxy, curl).
 # An entry "a|b" takes the first name the release offers, so one list serves Debian 12 and 13.
 # usage: scripts/install-deps.sh [demo|test]   (test by default)
 set -euo pipefail
@@ -12,7 +12,7 @@ kind=${1:-test}
 
 packages=(
     cmake ninja-build g++ pkg-config
-    qt6-base-dev qt6-qpa-plugins libgl-dev libasio-dev
+    qt6-base-dev qt6-qpa-plugins libgl-dev libasio-dev libsystemd-dev
     fonts-wine fonts-dejavu-core xvfb xauth
     "freerdp3-x11|freerdp2-x11"
 )
@@ -24,7 +24,7 @@ if [ "${kind}" = test ]; then
         clang-format clang-tidy cppcheck
         clang "libclang-rt-dev|libclang-rt-14-dev"
         dpkg-dev zip unzip wixl lintian systemd "systemd-dev|systemd"
-        xrdp x11-utils openssl procps
+        xrdp x11-utils openssl procps haproxy curl
     )
 elif [ "${kind}" != demo ]; then
     echo "usage: scripts/install-deps.sh [demo|test]" >&2

@@ -2,6 +2,8 @@
 // replies whole (a table reload may happen while they run). Prints one line of figures.
 //
 //   corvalis-answer-times latency --port P --request TEXT [--expect TEXT] [--count N]
+//   corvalis-answer-times paced --port P --request TEXT --expect OLD [--or-expect NEW]
+//                               [--clients N] [--duration-ms MS] [--interval-us US]
 //   corvalis-answer-times load --port P --request TEXT --expect OLD [--or-expect NEW]
 //                              [--clients N] [--duration-ms MS]
 #include <netinet/in.h>
@@ -30,6 +32,8 @@ constexpr std::string_view kGreeting = "Conex\xE3o_OK";
 constexpr std::size_t kDefaultCount = 200;
 constexpr std::size_t kDefaultClients = 16;
 constexpr std::chrono::milliseconds kDefaultDuration{10000};
+constexpr std::size_t kDefaultPacedClients = 4;
+constexpr std::chrono::microseconds kDefaultInterval{1000};
 
 std::size_t numberOption(const Options& options, std::string_view name, std::size_t fallback) {
     const auto found = options.find(name);
@@ -86,6 +90,15 @@ Exchange exchange(std::uint16_t port, std::string_view request) {
     return result;
 }
 
+// Sorts the answer times and prints them with the count of wrong replies; fails if any was wrong.
+int printTimes(const std::string& request, std::vector<long>& micros, std::size_t wrong) {
+    std::sort(micros.begin(), micros.end());
+    std::printf("request=%s exchanges=%zu wrong=%zu median_us=%ld p99_us=%ld max_us=%ld\n",
+                request.c_str(), micros.size(), wrong, micros[micros.size() / 2],
+                micros[micros.size() * 99 / 100], micros.back());
+    return wrong == 0 ? 0 : 1;
+}
+
 int runLatency(const Options& options) {
     const auto port = static_cast<std::uint16_t>(numberOption(options, "--port", 0));
     const auto request = textOption(options, "--request");
@@ -100,11 +113,54 @@ int runLatency(const Options& options) {
             ++wrong;
         }
     }
-    std::sort(micros.begin(), micros.end());
-    std::printf("request=%s exchanges=%zu wrong=%zu median_us=%ld p99_us=%ld max_us=%ld\n",
-                request.c_str(), count, wrong, micros[micros.size() / 2],
-                micros[micros.size() * 99 / 100], micros.back());
-    return wrong == 0 ? 0 : 1;
+    return printTimes(request, micros, wrong);
+}
+
+// Exchanges started on a fixed schedule, one every --interval-us, by whichever of --clients threads
+// is free; each answer time counts from when the exchange was due. A server that stalls is so
+// charged for every exchange it holds up: one client asking in a loop would show a one-second
+// stall as a single slow sample among thousands. Prints a line an exchange: when it was due (ms
+// since the epoch), its answer time in microseconds, and 1 if the reply was right, else 0.
+int runPaced(const Options& options) {
+    const auto port = static_cast<std::uint16_t>(numberOption(options, "--port", 0));
+    const auto request = textOption(options, "--request");
+    const auto expected = textOption(options, "--expect");
+    const auto alsoExpected = textOption(options, "--or-expect");
+    const auto clients = numberOption(options, "--clients", kDefaultPacedClients);
+    const std::chrono::microseconds interval{
+        std::max<std::size_t>(1, numberOption(options, "--interval-us", kDefaultInterval.count()))};
+    const std::chrono::milliseconds duration{
+        numberOption(options, "--duration-ms", kDefaultDuration.count())};
+    const auto count = std::max<std::size_t>(1, duration / interval);
+    std::vector<long> micros(count);
+    std::vector<char> right(count);
+    std::atomic<std::size_t> next{0};
+    const auto start = Clock::now();
+    const auto startSinceEpoch = std::chrono::system_clock::now().time_since_epoch();
+    std::vector<std::jthread> threads;
+    for (std::size_t index = 0; index < clients; ++index) {
+        threads.emplace_back([&] {
+            for (std::size_t taken; (taken = next++) < count;) {
+                const auto due = start + interval * taken;
+                std::this_thread::sleep_until(due);
+                const auto result = exchange(port, request);
+                micros[taken] = static_cast<long>(
+                    std::chrono::duration_cast<std::chrono::microseconds>(Clock::now() - due)
+                        .count());
+                right[taken] =
+                    result.greeted && (result.reply == expected ||
+                                       (!alsoExpected.empty() && result.reply == alsoExpected));
+            }
+        });
+    }
+    threads.clear();
+    for (std::size_t index = 0; index < count; ++index) {
+        const auto dueSinceEpoch = std::chrono::duration_cast<std::chrono::milliseconds>(
+            startSinceEpoch + interval * index);
+        std::printf("%lld %ld %d\n", static_cast<long long>(dueSinceEpoch.count()), micros[index],
+                    right[index]);
+    }
+    return std::count(right.begin(), right.end(), 1) == static_cast<std::ptrdiff_t>(count) ? 0 : 1;
 }
 
 int runLoad(const Options& options) {
@@ -158,7 +214,8 @@ int runLoad(const Options& options) {
 int main(int argc, char** argv) {
     if (argc < 2) {
         static_cast<void>(std::fputs(
-            "usage: corvalis-answer-times latency|load --port P --request TEXT ...\n", stderr));
+            "usage: corvalis-answer-times latency|load|paced --port P --request TEXT ...\n",
+            stderr));
         return 2;
     }
     const std::string_view mode = argv[1];
@@ -171,6 +228,9 @@ int main(int argc, char** argv) {
     }
     if (mode == "load") {
         return runLoad(options);
+    }
+    if (mode == "paced") {
+        return runPaced(options);
     }
     static_cast<void>(std::fprintf(stderr, "unknown mode %s\n", argv[1]));
     return 2;

@@ -4,7 +4,9 @@
 # an unknown one, and an unknown one that identifications in the table start with (that one waits
 # for the request pause); then reloads under load: clients keep asking for one company while
 # SIGHUP swaps in a table where its record differs, then the first table again, then a broken
-# one. Every exchange must get the old record or the new one, whole.
+# one. Every exchange must get the old record or the new one, whole. Last, the answer times of the
+# known company during one more reload: exchanges on a fixed schedule (one a millisecond), each
+# timed from when it was due, counting those due between the signal and the reload's end.
 #   BENCH_BUILD_DIR   build folder (default build-bench/server)
 #   BENCH_BUILT       a build folder whose programs are used as they are, nothing configured or built
 #   BENCH_SHORT       set: 1000 companies and reloads 0.3 s apart, which shows that the benchmark
@@ -102,8 +104,32 @@ for table in new old broken; do
     done_ms=$(logged_ms "${from}" "reloaded")
     echo "reload of ${table}.txt under load: $((done_ms - signalled)) ms ($(tail -n +"${from}" \
         "${work}/server.log" | grep -m1 reloaded | cut -d' ' -f2-))"
+    reload_ms=${reload_ms:-$((done_ms - signalled))}
 done
 wait "${load_pid}" && status=ok || status=FAILED
 echo "under load (${clients} clients, ${load_ms} ms, three reloads): $(cat "${work}/load.txt") -> ${status}"
+
+cp "${work}/new.txt" "${work}/table.txt"
+from=$(($(log_lines) + 1))
+"${timer}" paced --port "${port}" --request "PEL_${probe}" --expect "${old_record}" \
+    --or-expect "${new_record}" --duration-ms $((2 * reload_ms + 3000)) >"${work}/paced.txt" &
+paced_pid=$!
+sleep 1.5
+signalled=$(now_ms)
+kill -HUP "${server_pid}"
+done_ms=$(logged_ms "${from}" "reloaded")
+wait "${paced_pid}" && paced=ok || paced=FAILED
+# The exchanges due in the second before the signal, and those due between it and the reload's end.
+times() {
+    awk -v from="$2" -v to="$3" '$1 >= from && $1 < to { print $2 }' "${work}/paced.txt" |
+        sort -n >"${work}/times.txt"
+    local count
+    count=$(wc -l <"${work}/times.txt")
+    at() { sed -n "$(((count - 1) * $1 / 100 + 1))p" "${work}/times.txt"; }
+    echo "answer times $1: exchanges=${count} median_us=$(at 50) p99_us=$(at 99) max_us=$(at 100)"
+}
+times "before the reload (one exchange due a millisecond)" $((signalled - 1000)) "${signalled}"
+times "during the reload ($((done_ms - signalled)) ms)" "${signalled}" $((done_ms + 1))
+echo "paced exchanges: ${paced}"
 echo "peak resident: $(awk '/VmHWM/ { print $2 / 1024 " MiB" }' "/proc/${server_pid}/status")"
-[ "${status}" = ok ]
+[ "${status}" = ok ] && [ "${paced}" = ok ]

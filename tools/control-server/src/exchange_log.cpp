@@ -1,17 +1,29 @@
 #include "exchange_log.hpp"
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <ctime>
+#include <string>
 
 namespace corvalis::control_server {
 namespace {
 
 // Longer identifications are cut short in the log; a request may hold up to 1 KiB.
 constexpr std::size_t kLoggedIdentificationLimit = 128;
+
+// systemd names the journal stream it gives a service as "DEVICE:INODE"; a child whose standard
+// error goes elsewhere inherits the variable, so the stream itself must match.
+bool standardErrorIsJournal() {
+    const char* stream = std::getenv("JOURNAL_STREAM");
+    struct stat status {};
+    return stream != nullptr && fstat(STDERR_FILENO, &status) == 0 &&
+           std::to_string(status.st_dev) + ":" + std::to_string(status.st_ino) == stream;
+}
 
 }  // namespace
 
@@ -36,7 +48,8 @@ std::string sanitiseForLog(std::string_view untrusted) {
     return safe;
 }
 
-void logLine(std::string_view text) {
+void logLine(std::string_view text, LogPriority priority) {
+    static const bool toJournal = standardErrorIsJournal();
     const auto now = std::chrono::system_clock::now();
     const auto sinceEpoch = now.time_since_epoch();
     const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(sinceEpoch);
@@ -53,7 +66,10 @@ void logLine(std::string_view text) {
                       utc.tm_sec, static_cast<int>(milliseconds.count()));
 
     std::string line;
-    line.reserve(static_cast<std::size_t>(stampLength) + text.size() + 1);
+    line.reserve(static_cast<std::size_t>(stampLength) + text.size() + 4);
+    if (toJournal) {
+        line += {'<', static_cast<char>('0' + static_cast<int>(priority)), '>'};  // one digit
+    }
     line.append(stamp, static_cast<std::size_t>(stampLength));
     line.append(text);
     line += '\n';

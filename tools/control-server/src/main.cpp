@@ -32,8 +32,9 @@ void raiseDescriptorLimit(std::size_t maxConnections) {
     }
     if (limit.rlim_cur != RLIM_INFINITY && maxConnections + kSpareDescriptors > limit.rlim_cur)
         logLine("warning: --max-connections " + std::to_string(maxConnections) +
-                " is above what the open-file limit of " + std::to_string(limit.rlim_cur) +
-                " allows");
+                    " is above what the open-file limit of " + std::to_string(limit.rlim_cur) +
+                    " allows",
+                LogPriority::warning);
 }
 
 // Blocked from the first instruction until the server waits for them, a reload or stop asked
@@ -70,11 +71,12 @@ int main(int argc, char** argv) {
     const auto path = settings.tableFile.string();
     auto load = loadTableReportingProblems(settings.tableFile);
     if (!load.table) {
-        logLine("table " + path + " unusable (" + load.failure + ")");
+        logLine("table " + path + " unusable (" + load.failure + ")", LogPriority::error);
         return 1;
     }
     logLine("table " + path + " loaded: " + std::to_string(load.table->size()) + " records, " +
-            std::to_string(load.table->cancelledCount()) + " cancelled");
+                std::to_string(load.table->cancelledCount()) + " cancelled",
+            LogPriority::notice);
 
     raiseDescriptorLimit(settings.maxConnections);
     // A vanished reader of the log must not take the service down with it.
@@ -83,14 +85,15 @@ int main(int argc, char** argv) {
         asio::io_context io(1);
         ControlServer server(io, settings, std::move(load.table));
         server.start();
-        logLine("listening on " + endpointText(server.localEndpoint()));
+        logLine("listening on " + endpointText(server.localEndpoint()), LogPriority::notice);
+        tellServiceManager("READY=1\nSTATUS=" + tableStatus(*server.table()));
         setControlSignalsBlocked(false);
         io.run();
         // Asio restores the default actions as the server goes: one more stop asked for while it
         // winds down must not turn a clean end into death by signal.
         setControlSignalsBlocked(true);
     } catch (const std::exception& failure) {
-        logLine(std::string("cannot serve: ") + failure.what());
+        logLine(std::string("cannot serve: ") + failure.what(), LogPriority::error);
         return 1;
     }
     return 0;

@@ -63,6 +63,28 @@ ParsedOptions parseOptions(const std::vector<std::string>& arguments) {
                 return fail("--port needs a number from 0 to 65535");
             }
             port = *number;
+        } else if (option == "--metrics") {
+            // "127.0.0.1:9100" or "[::1]:9100"
+            const auto colon = value.rfind(':');
+            auto host = value.substr(0, colon);
+            if (host.size() > 1 && host.front() == '[' && host.back() == ']') {
+                host = host.substr(1, host.size() - 2);
+            }
+            std::error_code error;
+            const auto address = asio::ip::make_address(host, error);
+            const auto number = colon == std::string::npos
+                                    ? std::nullopt
+                                    : parseNumber<std::uint16_t>(value.substr(colon + 1), 0, 65535);
+            if (error || !number) {
+                return fail("--metrics needs ADDR:PORT, not '" + value + "'");
+            }
+            settings.metricsEndpoint.emplace(address, *number);
+        } else if (option == "--trusted-proxy") {
+            const auto range = parseAddressRange(value);
+            if (!range) {
+                return fail("--trusted-proxy needs ADDR or ADDR/PREFIX, not '" + value + "'");
+            }
+            settings.trustedProxies.push_back(*range);
         } else if (option == "--table") {
             settings.tableFile = value;
         } else if (option == "--idle-timeout" || option == "--request-pause") {
@@ -98,6 +120,12 @@ ParsedOptions parseOptions(const std::vector<std::string>& arguments) {
         return fail("refusing to listen on " + listenAddress +
                     ", which is not a loopback address; add --allow-remote to mean it");
     }
+    if (settings.metricsEndpoint && !settings.metricsEndpoint->address().is_loopback() &&
+        !allowRemote) {
+        return fail("refusing to serve metrics on " +
+                    settings.metricsEndpoint->address().to_string() +
+                    ", which is not a loopback address; add --allow-remote to mean it");
+    }
     settings.listenEndpoint = asio::ip::tcp::endpoint(address, port);
     parsed.settings = std::move(settings);
     return parsed;
@@ -120,6 +148,10 @@ std::string usageText(const std::string& programName) {
            "                        once (default 1024)\n"
            "  --max-per-address N   connections open at once from one client address;\n"
            "                        more are closed at once (default 32)\n"
+           "  --metrics ADDR:PORT   answer GET /metrics (Prometheus) there; loopback\n"
+           "                        only unless --allow-remote\n"
+           "  --trusted-proxy ADDR[/PREFIX]  a balancer whose connections start with a\n"
+           "                        PROXY header (v1 or v2) naming the client; repeatable\n"
            "  --help                show this text\n"
            "  --version             show the version\n"
            "\n"

@@ -1,13 +1,18 @@
 #include "server.hpp"
 
+#include <systemd/sd-daemon.h>
+
+#include <algorithm>
 #include <array>
 #include <csignal>
+#include <cstring>
 #include <string>
 #include <string_view>
 #include <utility>
 
 #include "exchange_log.hpp"
 #include "protocol.hpp"
+#include "proxy_header.hpp"
 #include "request_gathering.hpp"
 
 namespace corvalis::control_server {
@@ -34,28 +39,22 @@ public:
           deadline_(server.io_),
           requestPauseTimer_(server.io_) {
         server_.openConnections_.insert(this);
-        ++server_.connectionsPerAddress_[peer_.address()];
     }
     ~Connection() {
         server_.openConnections_.erase(this);
         const auto fromAddress = server_.connectionsPerAddress_.find(peer_.address());
-        if (--fromAddress->second == 0) {
+        if (counted_ && --fromAddress->second == 0) {
             server_.connectionsPerAddress_.erase(fromAddress);
         }
     }
 
-    void start() {
+    // A trusted balancer's connection is admitted once its header has named the client.
+    void start(bool proxied) {
         armDeadline();
-        asio::async_write(socket_, asio::buffer(kGreeting),
-                          [self = shared_from_this()](std::error_code error, std::size_t) {
-                              if (self->closed_) {
-                                  return;
-                              }
-                              if (error) {
-                                  return self->finishWithError(error);
-                              }
-                              self->readRequest();
-                          });
+        if (proxied) {
+            return readProxyHeader();
+        }
+        admitAndGreet();
     }
 
     void close() {
@@ -70,6 +69,57 @@ public:
     }
 
 private:
+    void readProxyHeader() {
+        socket_.async_read_some(
+            asio::buffer(request_.data() + receivedSize_, request_.size() - receivedSize_),
+            [self = shared_from_this()](std::error_code error, std::size_t count) {
+                if (self->closed_) {
+                    return;
+                }
+                if (error) {
+                    return self->finishWithError(error);
+                }
+                self->receivedSize_ += count;
+                const auto header = parseProxyHeader(self->received());
+                if (header.state == ProxyHeaderState::incomplete &&
+                    self->receivedSize_ < kMaxProxyHeaderBytes) {
+                    return self->readProxyHeader();
+                }
+                if (header.state != ProxyHeaderState::complete) {
+                    self->logOutcome("bad-proxy-header");
+                    return self->close();
+                }
+                self->peer_ = header.client.value_or(self->peer_);
+                // Whatever the client sent after the header is the start of its request.
+                self->receivedSize_ -= header.size;
+                std::memmove(self->request_.data(), self->request_.data() + header.size,
+                             self->receivedSize_);
+                self->admitAndGreet();
+            });
+    }
+
+    void admitAndGreet() {
+        if (server_.atAddressLimit(peer_.address())) {
+            logOutcome("over-address-limit");
+            return close();
+        }
+        ++server_.connectionsPerAddress_[peer_.address()];
+        counted_ = true;
+        asio::async_write(socket_, asio::buffer(kGreeting),
+                          [self = shared_from_this()](std::error_code error, std::size_t) {
+                              if (self->closed_) {
+                                  return;
+                              }
+                              if (error) {
+                                  return self->finishWithError(error);
+                              }
+                              if (self->receivedSize_ > 0) {
+                                  return self->onRequestData({}, 0);
+                              }
+                              self->readRequest();
+                          });
+    }
+
     std::string_view received() const { return {request_.data(), receivedSize_}; }
 
     std::string_view identification() const {
@@ -195,6 +245,7 @@ private:
     }
 
     void logOutcome(std::string_view outcome) {
+        server_.countOutcome(outcome);
         std::string text = endpointText(peer_);
         if (received().starts_with(kRequestPrefix)) {
             text += " \"";
@@ -220,7 +271,16 @@ private:
     bool replySent_ = false;
     bool peerClosed_ = false;
     bool closed_ = false;
+    bool counted_ = false;  // in the connections of its address
 };
+
+std::string tableStatus(const AccessTable& table) {
+    return "companies: " + std::to_string(table.size());
+}
+
+void tellServiceManager(const std::string& state) {
+    static_cast<void>(sd_notify(0, state.c_str()));  // nothing to do when there is no manager
+}
 
 std::string endpointText(const asio::ip::tcp::endpoint& endpoint) {
     const auto address = endpoint.address();
@@ -235,7 +295,8 @@ TableLoad loadTableReportingProblems(const std::filesystem::path& file) {
     auto load = loadAccessTable(file);
     for (const auto& problem : load.problems) {
         logLine("table " + file.string() + " line " + std::to_string(problem.lineNumber) + ": " +
-                problem.reason + "; line skipped");
+                    problem.reason + "; line skipped",
+                LogPriority::warning);
     }
     return load;
 }
@@ -247,51 +308,72 @@ ControlServer::ControlServer(asio::io_context& io, ServerSettings settings,
       table_(std::move(table)),
       acceptor_(io, settings_.listenEndpoint),
       acceptRetryTimer_(io),
-      signals_(io, SIGHUP, SIGINT, SIGTERM) {}
+      signals_(io, SIGHUP, SIGINT, SIGTERM) {
+    if (settings_.metricsEndpoint) {
+        metricsAcceptor_.emplace(io, *settings_.metricsEndpoint);
+    }
+}
 
 void ControlServer::start() {
+    if (metricsAcceptor_) {
+        logLine("metrics on " + endpointText(metricsAcceptor_->local_endpoint()),
+                LogPriority::notice);
+        acceptMetricsClient();
+    }
     acceptNext();
     waitForSignal();
 }
 
 void ControlServer::acceptNext() {
     // The accept call itself fills in the peer's address, sparing a lookup per connection.
-    acceptor_.async_accept(
-        acceptedPeer_, [this](std::error_code error, asio::ip::tcp::socket socket) {
-            if (stopping_) {
+    acceptor_.async_accept(acceptedPeer_, [this](std::error_code error,
+                                                 asio::ip::tcp::socket socket) {
+        if (stopping_) {
+            return;
+        }
+        if (error) {
+            if (isDescriptorShortage(error)) {
+                logLine("accept failed (" + error.message() + "); retrying shortly",
+                        LogPriority::warning);
+                acceptRetryTimer_.expires_after(kAcceptRetryDelay);
+                acceptRetryTimer_.async_wait([this](std::error_code timerError) {
+                    if (!timerError && !stopping_) {
+                        acceptNext();
+                    }
+                });
                 return;
-            }
-            if (error) {
-                if (isDescriptorShortage(error)) {
-                    logLine("accept failed (" + error.message() + "); retrying shortly");
-                    acceptRetryTimer_.expires_after(kAcceptRetryDelay);
-                    acceptRetryTimer_.async_wait([this](std::error_code timerError) {
-                        if (!timerError && !stopping_) {
-                            acceptNext();
-                        }
-                    });
-                    return;
-                }
-                acceptNext();
-                return;
-            }
-            const auto fromAddress = connectionsPerAddress_.find(acceptedPeer_.address());
-            std::string_view dropped;  // why the connection is closed unanswered
-            if (openConnections_.size() >= settings_.maxConnections) {
-                dropped = "over-limit";
-            } else if (fromAddress != connectionsPerAddress_.end() &&
-                       fromAddress->second >= settings_.maxConnectionsPerAddress) {
-                dropped = "over-address-limit";
-            }
-            if (!dropped.empty()) {
-                logLine(endpointText(acceptedPeer_) + " - " + std::string(dropped));
-                std::error_code ignored;
-                socket.close(ignored);
-            } else {
-                std::make_shared<Connection>(*this, std::move(socket), acceptedPeer_)->start();
             }
             acceptNext();
+            return;
+        }
+        const auto& proxies = settings_.trustedProxies;
+        const bool proxied = std::any_of(proxies.begin(), proxies.end(), [this](const auto& range) {
+            return range.contains(acceptedPeer_.address());
         });
+        std::string_view dropped;  // why the connection is closed unanswered
+        if (openConnections_.size() >= settings_.maxConnections) {
+            dropped = "over-limit";
+        } else if (!proxied && atAddressLimit(acceptedPeer_.address())) {
+            dropped = "over-address-limit";  // at once, so a flood costs no more than this
+        }
+        if (!dropped.empty()) {
+            countOutcome(dropped);
+            logLine(endpointText(acceptedPeer_) + " - " + std::string(dropped));
+            std::error_code ignored;
+            socket.close(ignored);
+        } else {
+            const auto connection =
+                std::make_shared<Connection>(*this, std::move(socket), acceptedPeer_);
+            connection->start(proxied);
+        }
+        acceptNext();
+    });
+}
+
+bool ControlServer::atAddressLimit(const asio::ip::address& address) const {
+    const auto fromAddress = connectionsPerAddress_.find(address);
+    return fromAddress != connectionsPerAddress_.end() &&
+           fromAddress->second >= settings_.maxConnectionsPerAddress;
 }
 
 void ControlServer::waitForSignal() {
@@ -304,22 +386,70 @@ void ControlServer::waitForSignal() {
             waitForSignal();
             return;
         }
-        logLine("stopping");
+        logLine("stopping", LogPriority::notice);
         stop();
     });
 }
 
 void ControlServer::reloadTable() {
-    const auto path = settings_.tableFile.string();
-    auto load = loadTableReportingProblems(settings_.tableFile);
-    if (!load.table) {
-        logLine("table " + path + " not reloaded (" + load.failure + "); keeping the " +
-                std::to_string(table_->size()) + " records already loaded");
+    if (std::exchange(reloading_, true)) {
+        reloadAgain_ = true;  // after this one, for the file may have changed since it was read
         return;
     }
-    table_ = std::move(load.table);
-    logLine("table " + path + " reloaded: " + std::to_string(table_->size()) + " records, " +
-            std::to_string(table_->cancelledCount()) + " cancelled");
+    startReloader(nullptr, true);
+}
+
+// Parsing a million companies takes about a second, and freeing them a good part of one: the
+// serving thread would answer no one meanwhile.
+void ControlServer::startReloader(std::shared_ptr<const AccessTable> retired, bool load) {
+    if (reloader_.joinable()) {
+        reloader_.join();  // done, or about to be: it has posted its table, or is freeing one
+    }
+    if (load) {
+        logLine("table " + settings_.tableFile.string() + " reloading", LogPriority::notice);
+        tellServiceManager("RELOADING=1");
+    }
+    reloader_ = std::thread([this, retired = std::move(retired), load]() mutable {
+        retired.reset();
+        if (load) {
+            auto loaded = loadTableReportingProblems(settings_.tableFile);
+            const auto cancelled = loaded.table ? loaded.table->cancelledCount() : 0;
+            asio::post(io_, [this, loaded = std::move(loaded), cancelled]() mutable {
+                finishReload(std::move(loaded), cancelled);
+            });
+        }
+    });
+}
+
+void ControlServer::finishReload(TableLoad load, std::size_t cancelled) {
+    const auto path = settings_.tableFile.string();
+    std::shared_ptr<const AccessTable> retired;
+    std::string failed;
+    if (load.table) {
+        retired = std::exchange(table_, std::move(load.table));
+        ++reloadsSucceeded_;
+        lastGoodLoad_ = std::chrono::system_clock::now();
+        logLine("table " + path + " reloaded: " + std::to_string(table_->size()) + " records, " +
+                    std::to_string(cancelled) + " cancelled",
+                LogPriority::notice);
+    } else {
+        failed = "; the last reload failed (" + load.failure + ")";
+        ++reloadsFailed_;
+        logLine("table " + path + " not reloaded (" + load.failure + "); keeping the " +
+                    std::to_string(table_->size()) + " records already loaded",
+                LogPriority::error);
+    }
+    reloading_ = std::exchange(reloadAgain_, false);
+    if (!reloading_) {
+        tellServiceManager("READY=1\nSTATUS=" + tableStatus(*table_) + failed);
+    }
+    startReloader(std::move(retired), reloading_);
+}
+
+ControlServer::~ControlServer() {
+    if (reloader_.joinable()) {
+        reloader_.join();
+    }
 }
 
 void ControlServer::stop() {
@@ -328,6 +458,7 @@ void ControlServer::stop() {
     acceptor_.close(ignored);
     acceptRetryTimer_.cancel();
     signals_.cancel();
+    closeMetrics();
     // Closing may release a connection, which removes itself from the set.
     std::vector<std::shared_ptr<Connection>> open;
     open.reserve(openConnections_.size());

@@ -4,13 +4,17 @@
 #include <signal.h>
 #include <sys/resource.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
+#include <cstdlib>
 #include <ctime>
 #include <deque>
 #include <fstream>
+#include <regex>
 #include <string>
 #include <thread>
 #include <tuple>
@@ -66,6 +70,10 @@ struct Server {
         if ((pid = fork()) == 0) {
             dup2(ends[1], STDOUT_FILENO);
             dup2(ends[1], STDERR_FILENO);
+            // A test that asks for the journal gets it on this socket.
+            if (struct stat log{}; getenv("JOURNAL_STREAM") && fstat(STDERR_FILENO, &log) == 0)
+                setenv("JOURNAL_STREAM",
+                       (std::to_string(log.st_dev) + ":" + std::to_string(log.st_ino)).c_str(), 1);
             if (openFiles.rlim_max > 0) setrlimit(RLIMIT_NOFILE, &openFiles);
             execv(argv[0], argv.data());
             _exit(127);
@@ -110,8 +118,9 @@ struct Server {
         return log.substr(start, log.find('\n', found) - start);
     }
 
-    // One file a test process: tests run one server at a time.
-    const std::string table = testing::TempDir() + "corvalis-table-" + std::to_string(getpid());
+    static inline int started = 0;
+    const std::string table = testing::TempDir() + "corvalis-table-" + std::to_string(getpid()) +
+                              "-" + std::to_string(++started);
     pid_t pid = -1;
     int exitStatus = 0;  // a refused start ends with its own status before SIGTERM comes
     std::uint16_t port = 0;
@@ -242,8 +251,11 @@ TEST(Limits, ClientsFromOneAddressCannotCrowdOutTheOthersNorGrowTheServer) {
     setenv("ASAN_OPTIONS", "detect_stack_use_after_return=0", 1);
     Server server(kTable, {"--max-connections", "1000", "--max-per-address", "16"});
     unsetenv("ASAN_OPTIONS");
-    long pages = 0, pagesBefore = 0;  // resident memory (VmRSS), the second number in statm
-    std::ifstream("/proc/" + std::to_string(server.pid) + "/statm") >> pages >> pagesBefore;
+    // Resident memory less what files back (the code): statm's second number less its third.
+    long pages = 0, pagesBefore = 0, filePages = 0;
+    std::ifstream("/proc/" + std::to_string(server.pid) + "/statm") >> pages >> pagesBefore >>
+        filePages;
+    pagesBefore -= filePages;
     // Whether the next `count` lines logged about 127.0.0.2 all tell `why`; read as they come,
     // for the server waits for its log.
     const auto dropped = [&](std::string_view why, int count) {
@@ -262,7 +274,8 @@ TEST(Limits, ClientsFromOneAddressCannotCrowdOutTheOthersNorGrowTheServer) {
                        {{"PEL_acme-fil"}, kRefusal, "\"acme-fil\" unknown"}});
         std::this_thread::sleep_for(kDripInterval);
     }
-    std::ifstream("/proc/" + std::to_string(server.pid) + "/statm") >> pages >> pages;
+    std::ifstream("/proc/" + std::to_string(server.pid) + "/statm") >> pages >> pages >> filePages;
+    pages -= filePages;
     EXPECT_LT((pages - pagesBefore) * sysconf(_SC_PAGESIZE), 1 << 20);
     flood.clear();  // unread bytes make each close a reset: the flood vanishes
     EXPECT_TRUE(dropped("error (Connection reset by peer)", 8));
@@ -323,8 +336,144 @@ TEST(Reload, HangupSwapsTablesEvenWhileLoadingWithoutCuttingAnswersAndKeepsTheOl
     }
 }
 
+// The table now comes through a pipe, which holds each reload until the test writes it: answers go
+// on meanwhile, and hangups during a reload make one more after it, never one beside it.
+TEST(Reload, ReadsBesideTheAnswersAndDoesAHangupAskedMeanwhileOnceAfter) {
+    Server server(kTable);
+    unlink(server.table.c_str()), mkfifo(server.table.c_str(), 0600), kill(server.pid, SIGHUP);
+    for (const auto& [before, after] : {std::pair{kBeta, kAcme}, std::pair{kAcme, kAccented}}) {
+        ASSERT_NE(server.nextLog("reloading"), "");  // and held by the pipe
+        if (before == kBeta) kill(server.pid, SIGHUP), kill(server.pid, SIGHUP);
+        check(server, {{{"PEL_beta"}, before, "\"beta\" record"}});
+        std::ofstream(server.table) << "beta=" + after;
+        EXPECT_NE(server.nextLog("reloaded: 1 records"), "");
+    }
+    check(server, {{{"PEL_beta"}, kAccented, "\"beta\" record"}});
+    EXPECT_EQ(std::regex_replace(server.log, std::regex(".* (reload[a-z]+).*\n|.*\n"), "$1"),
+              "reloadingreloadedreloadingreloaded");
+}
+
 TEST(Reload, AStopAskedForWhileTheTableLoadsEndsTheServerCleanlyOnceItIsLoaded) {
     EXPECT_NE(Server(std::string(8 << 20, '\n') + kTable, {}, SIGTERM).nextLog("stopping"), "");
+}
+
+// As systemd starts it: the manager hears when the table is in use, and the journal each line's
+// priority.
+TEST(Service, TellsTheManagerWhenItIsReadyOrReloadingAndTheJournalHowGraveEachLineIs) {
+    sockaddr_un address{AF_UNIX, {}};
+    ("/tmp/corvalis-notify-" + std::to_string(getpid())).copy(address.sun_path, 100);
+    const int manager = socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+    bind(manager, reinterpret_cast<sockaddr*>(&address), sizeof address);
+    setsockopt(manager, SOL_SOCKET, SO_RCVTIMEO, &kReadLimit, sizeof kReadLimit);
+    setenv("NOTIFY_SOCKET", address.sun_path, 1), setenv("JOURNAL_STREAM", "", 1);
+    Server server(kTable + "no separator\n");
+    unsetenv("NOTIFY_SOCKET"), unsetenv("JOURNAL_STREAM");
+    Client(server.port).send("PEL_velha");
+    for (const auto& [text, logged] :
+         {std::pair{"beta=" + kBeta, "reloaded"}, {"broken", "not reloaded"}}) {
+        std::ofstream(server.table, std::ios::binary) << text;
+        kill(server.pid, SIGHUP);
+        EXPECT_NE(server.nextLog(logged), "");
+    }
+    std::string heard;
+    for (char message[256]; std::count(heard.begin(), heard.end(), '|') < 5;)
+        heard.append(message, std::max(0L, recv(manager, message, sizeof message, 0))) += "|";
+    EXPECT_EQ(
+        heard,
+        "READY=1\nSTATUS=companies: 5|RELOADING=1|READY=1\nSTATUS=companies: 1|"
+        "RELOADING=1|READY=1\nSTATUS=companies: 1; the last reload failed (no valid record)|");
+    for (const std::string line : {"<4>.*line 8: no '='", "<5>.*loaded: 5 records",
+                                   "<6>.*\"velha\" cancelled", "<3>.*not reloaded"})
+        EXPECT_TRUE(std::regex_search(server.log, std::regex(line))) << line;
+    close(manager), unlink(address.sun_path);
+}
+
+// Scraped with curl while one metrics client sends nothing and another reads nothing, the control
+// port answers on, and the figures count what it did.
+TEST(Metrics, CountForCurlWhatTheServerDidWhileSilentAndSlowScrapersHoldUpNothing) {
+    Server server(kTable, {"--metrics", "127.0.0.1:0", "--max-per-address", "2"});
+    const auto port = std::atoi(&server.log[server.log.find("metrics on 127.0.0.1:") + 21]);
+    Client silent(port), slow(port), held(server.port, INADDR_LOOPBACK + 1),
+        also(server.port, INADDR_LOOPBACK + 1);
+    slow.send("GET /metrics HTTP/1.1\r\n\r\n");
+    EXPECT_TRUE(Client(server.port, INADDR_LOOPBACK + 1).read().empty());
+    check(server, {{{"PEL_beta"}, kBeta, "\"beta\" record"},
+                   {{"PEL_velha"}, kRefusal, "\"velha\" cancelled"}});
+    for (const auto& text : {std::string("broken"), kTable}) {
+        std::ofstream(server.table, std::ios::binary) << text;
+        kill(server.pid, SIGHUP);
+        EXPECT_NE(server.nextLog("reloaded"), "");
+    }
+    FILE* curl =
+        popen(("curl -sSf http://127.0.0.1:" + std::to_string(port) + "/metrics").c_str(), "r");
+    std::string metrics;
+    for (char chunk[4096]; const auto got = fread(chunk, 1, sizeof chunk, curl);)
+        metrics.append(chunk, got);
+    EXPECT_EQ(pclose(curl), 0);
+    for (const std::string line :
+         {"outcome=\"record\"} 1\n", "outcome=\"cancelled\"} 1\n", "limit=\"max-per-address\"} 1\n",
+          "result=\"succeeded\"} 1\n", "result=\"failed\"} 1\n", "corvalis_companies 5\n",
+          "corvalis_open_connections 2\n", "corvalis_last_good_reload_timestamp_seconds 1"})
+        EXPECT_NE(metrics.find(line), std::string::npos) << line << metrics;
+}
+
+TEST(Balancer, BelievesTheHeaderOfTrustedProxiesOnlyAndClosesOnAFaultyOne) {
+    Server server(kTable, {"--trusted-proxy", "127.0.0.0/31"});
+    using namespace std::string_literals;
+    const auto v1 = "PROXY TCP4 192.0.2.7 127.0.0.1 5555 20404\r\n"s, v2 = "\r\n\r\n\0\r\nQUIT\n"s;
+    const auto ipv6 = "\x20\x01\x0d\xb8"s + std::string(11, '\0') + "\x01";  // 2001:db8::1
+    using Case = std::tuple<in_addr_t, std::string, std::string, std::string, std::string>;
+    for (const auto& [from, sent, reply, address, logged] : std::vector<Case>{
+             {1, v1 + "PEL_beta", kGreeting + kBeta, "192.0.2.7:5555", "\"beta\" record"},
+             {1, v2 + "\x21\x21\0\x24"s + ipv6 + ipv6 + "\x15\xb4\0\x01PEL_acme-filial"s,
+              kGreeting + kAcmeBranch, "[2001:db8::1]:5556", "\"acme-filial\" record"},
+             // The balancer's own checks name no client.
+             {1, v2 + "\x20\0\0\0PEL_velha"s, kGreeting + kRefusal,
+              "127.0.0.1:", "\"velha\" cancelled"},
+             {1, "PROXY TCP4 192.0.2.300 127.0.0.1 1 2\r\n", "",
+              "127.0.0.1:", " - bad-proxy-header"},
+             {1, "PROXY " + std::string(200, '1'), "", "127.0.0.1:", " - bad-proxy-header"},
+             {1, v2 + "\x21\x11\xff\xff", "", "127.0.0.1:", " - bad-proxy-header"},
+             {1, "PEL_beta", "", "127.0.0.1:", "\"beta\" bad-proxy-header"},
+             {2, v1 + "PEL_beta", kGreeting + kRefusal, "127.0.0.2:", " - not-a-request"},
+         }) {
+        Client client(server.port, INADDR_LOOPBACK + from - 1);
+        client.send(sent);
+        EXPECT_EQ(client.read(), reply) << logged;
+        EXPECT_NE(server.nextLog(logged).find("Z " + address), std::string::npos) << address;
+    }
+}
+
+// Two copies behind HAProxy, which names each client in a PROXY v2 header: a flood from 127.0.0.2
+// takes only its own share, and hangups to each copy in turn, while clients ask, lose nothing.
+TEST(Balancer, BehindHAProxyEachClientCountsAsItselfAndReloadsOneByOneLoseNoExchange) {
+    const std::vector<std::string> limits{"--trusted-proxy", "127.0.0.1", "--max-per-address", "4"};
+    const std::string table = std::string(8 << 20, '\n') + kTable;  // slow, for asking meanwhile
+    Server first(table, limits), second(table, limits);
+    const auto port = Server(kTable).port;  // free: the kernel gave it to a server now gone
+    const std::string config = first.table + ".cfg";
+    std::ofstream(config)
+        << "listen control\n mode tcp\n default-server send-proxy-v2\n bind 127.0.0.1:" << port
+        << "\n server a 127.0.0.1:" << first.port << "\n server b 127.0.0.1:" << second.port
+        << "\n";
+    // As a daemon, it returns once it listens.
+    EXPECT_EQ(std::system(("/usr/sbin/haproxy -D -q -p " + config + ".pid -f " + config).c_str()),
+              0);
+    std::deque<Client> flood;
+    int greeted = 0;
+    for (int index = 0; index < 40; ++index)
+        greeted += flood.emplace_back(port, INADDR_LOOPBACK + 1).read(10) == kGreeting;
+    EXPECT_EQ(greeted, 8);  // as many as both copies let in from one address
+    for (auto* copy : {&first, &second}) {
+        kill(copy->pid, SIGHUP);
+        for (int index = 0; index < 10; ++index) {
+            Client client(port);
+            client.send("PEL_beta");
+            EXPECT_EQ(client.read(), kGreeting + kBeta) << "starved, or lost to a reload";
+        }
+        EXPECT_NE(copy->nextLog("reloaded: 5 records"), "");
+    }
+    EXPECT_EQ(std::system(("kill $(cat " + config + ".pid) && rm " + config + "*").c_str()), 0);
 }
 
 TEST(CommandLine, StartsOnlyWhenItCanServeSafely) {
@@ -333,6 +482,8 @@ TEST(CommandLine, StartsOnlyWhenItCanServeSafely) {
              {{"--table", ""}, 2, "Usage: " CORVALIS_CONTROL_SERVER_PROGRAM " --table FILE"},
              {{"--listen", "0.0.0.0"}, 2, "add --allow-remote to mean it"},
              {{"--table", "absent"}, 1, "table absent unusable (cannot open"},
+             {{"--metrics", "0.0.0.0:9100"}, 2, "refusing to serve metrics on 0.0.0.0"},
+             {{"--trusted-proxy", "127.0.0.1/33"}, 2, "--trusted-proxy needs ADDR or ADDR/PREFIX"},
              {{"--request-pause", "0"}, 2, "--request-pause needs a number of milliseconds from 1"},
              {{"--idle-timeout", "1"}, 0, "listening on 127.0.0.1:"},
              {{"--help"}, 0, "Usage: " CORVALIS_CONTROL_SERVER_PROGRAM " --table FILE"},
