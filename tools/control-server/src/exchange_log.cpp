@@ -3,18 +3,24 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
 #include <string>
+#include <utility>
 
 namespace corvalis::control_server {
 namespace {
 
 // Longer identifications are cut short in the log; a request may hold up to 1 KiB.
 constexpr std::size_t kLoggedIdentificationLimit = 128;
+// An exchange's line is under 1 KiB: a batch written from below this stays within the 4 KiB a
+// pipe takes whole, so a line written meanwhile by the thread that reloads the table cannot split
+// it.
+constexpr std::size_t kLogBatchLimit = 3072;
 
 // systemd names the journal stream it gives a service as "DEVICE:INODE"; a child whose standard
 // error goes elsewhere inherits the variable, so the stream itself must match.
@@ -23,6 +29,27 @@ bool standardErrorIsJournal() {
     struct stat status {};
     return stream != nullptr && fstat(STDERR_FILENO, &status) == 0 &&
            std::to_string(status.st_dev) + ":" + std::to_string(status.st_ino) == stream;
+}
+
+void startLogLine(std::string& line, LogPriority priority, LogStamp& stamp) {
+    static const bool toJournal = standardErrorIsJournal();
+    if (toJournal) {
+        line += {'<', static_cast<char>('0' + static_cast<int>(priority)), '>'};  // one digit
+    }
+    stamp.append(line, std::chrono::system_clock::now());
+}
+
+void writeToStandardError(std::string_view pending) {
+    while (!pending.empty()) {
+        const auto written = ::write(STDERR_FILENO, pending.data(), pending.size());
+        if (written < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            return;  // nowhere left to report a failing log
+        }
+        pending.remove_prefix(static_cast<std::size_t>(written));
+    }
 }
 
 }  // namespace
@@ -48,41 +75,63 @@ std::string sanitiseForLog(std::string_view untrusted) {
     return safe;
 }
 
-void logLine(std::string_view text, LogPriority priority) {
-    static const bool toJournal = standardErrorIsJournal();
-    const auto now = std::chrono::system_clock::now();
+void LogStamp::append(std::string& line, std::chrono::system_clock::time_point now) {
     const auto sinceEpoch = now.time_since_epoch();
     const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(sinceEpoch);
-    const auto milliseconds =
-        std::chrono::duration_cast<std::chrono::milliseconds>(sinceEpoch - seconds);
-    const std::time_t wholeSeconds = seconds.count();
-    // Fails only for a clock beyond any year a tm holds; the stamp then reads as all zeros.
-    std::tm utc{};
-    static_cast<void>(gmtime_r(&wholeSeconds, &utc));
-    char stamp[32];
-    const int stampLength =
-        std::snprintf(stamp, sizeof stamp, "%04d-%02d-%02dT%02d:%02d:%02d.%03dZ ",
-                      utc.tm_year + 1900, utc.tm_mon + 1, utc.tm_mday, utc.tm_hour, utc.tm_min,
-                      utc.tm_sec, static_cast<int>(milliseconds.count()));
-
-    std::string line;
-    line.reserve(static_cast<std::size_t>(stampLength) + text.size() + 4);
-    if (toJournal) {
-        line += {'<', static_cast<char>('0' + static_cast<int>(priority)), '>'};  // one digit
+    if (seconds.count() != second_) {
+        second_ = seconds.count();
+        const std::time_t wholeSeconds = seconds.count();
+        // Fails only for a clock beyond any year a tm holds; the stamp then reads as all zeros.
+        std::tm utc{};
+        static_cast<void>(gmtime_r(&wholeSeconds, &utc));
+        char text[32];
+        const int length =
+            std::snprintf(text, sizeof text, "%04d-%02d-%02dT%02d:%02d:%02d.", utc.tm_year + 1900,
+                          utc.tm_mon + 1, utc.tm_mday, utc.tm_hour, utc.tm_min, utc.tm_sec);
+        secondText_.assign(text, static_cast<std::size_t>(std::max(length, 0)));
     }
-    line.append(stamp, static_cast<std::size_t>(stampLength));
+    const auto milliseconds =
+        std::chrono::duration_cast<std::chrono::milliseconds>(sinceEpoch - seconds).count();
+    line += secondText_;
+    line += {static_cast<char>('0' + milliseconds / 100),
+             static_cast<char>('0' + milliseconds / 10 % 10),
+             static_cast<char>('0' + milliseconds % 10), 'Z', ' '};
+}
+
+void logLine(std::string_view text, LogPriority priority) {
+    std::string line;
+    LogStamp stamp;
+    startLogLine(line, priority, stamp);
     line.append(text);
     line += '\n';
-    std::string_view pending = line;
-    while (!pending.empty()) {
-        const auto written = ::write(STDERR_FILENO, pending.data(), pending.size());
-        if (written < 0) {
-            if (errno == EINTR) {
-                continue;
-            }
-            return;  // nowhere left to report a failing log
-        }
-        pending.remove_prefix(static_cast<std::size_t>(written));
+    writeToStandardError(line);
+}
+
+void ServingLog::event(std::string_view text, LogPriority priority) {
+    flush();
+    logLine(text, priority);
+}
+
+void ServingLog::flush() {
+    writeToStandardError(pending_);
+    pending_.clear();
+}
+
+void ServingLog::startLine(LogPriority priority) {
+    if (pending_.size() >= kLogBatchLimit) {
+        flush();
+    }
+    startLogLine(pending_, priority, stamp_);
+}
+
+void ServingLog::finishLine() {
+    pending_ += '\n';
+    if (!std::exchange(flushPosted_, true)) {
+        // The server owning this log outlives every handler its io_context runs.
+        asio::post(io_, [this] {
+            flushPosted_ = false;
+            flush();
+        });
     }
 }
 

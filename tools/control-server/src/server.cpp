@@ -246,16 +246,12 @@ private:
 
     void logOutcome(std::string_view outcome) {
         server_.countOutcome(outcome);
-        std::string text = endpointText(peer_);
         if (received().starts_with(kRequestPrefix)) {
-            text += " \"";
-            text += sanitiseForLog(identification());
-            text += "\" ";
+            server_.log_.exchange(endpointText(peer_), " \"", sanitiseForLog(identification()),
+                                  "\" ", outcome);
         } else {
-            text += " - ";
+            server_.log_.exchange(endpointText(peer_), " - ", outcome);
         }
-        text += outcome;
-        logLine(text);
     }
 
     ControlServer& server_;
@@ -304,6 +300,7 @@ TableLoad loadTableReportingProblems(const std::filesystem::path& file) {
 ControlServer::ControlServer(asio::io_context& io, ServerSettings settings,
                              std::shared_ptr<const AccessTable> table)
     : io_(io),
+      log_(io),
       settings_(std::move(settings)),
       table_(std::move(table)),
       acceptor_(io, settings_.listenEndpoint),
@@ -316,8 +313,8 @@ ControlServer::ControlServer(asio::io_context& io, ServerSettings settings,
 
 void ControlServer::start() {
     if (metricsAcceptor_) {
-        logLine("metrics on " + endpointText(metricsAcceptor_->local_endpoint()),
-                LogPriority::notice);
+        log_.event("metrics on " + endpointText(metricsAcceptor_->local_endpoint()),
+                   LogPriority::notice);
         acceptMetricsClient();
     }
     acceptNext();
@@ -333,8 +330,8 @@ void ControlServer::acceptNext() {
         }
         if (error) {
             if (isDescriptorShortage(error)) {
-                logLine("accept failed (" + error.message() + "); retrying shortly",
-                        LogPriority::warning);
+                log_.event("accept failed (" + error.message() + "); retrying shortly",
+                           LogPriority::warning);
                 acceptRetryTimer_.expires_after(kAcceptRetryDelay);
                 acceptRetryTimer_.async_wait([this](std::error_code timerError) {
                     if (!timerError && !stopping_) {
@@ -358,7 +355,7 @@ void ControlServer::acceptNext() {
         }
         if (!dropped.empty()) {
             countOutcome(dropped);
-            logLine(endpointText(acceptedPeer_) + " - " + std::string(dropped));
+            log_.exchange(endpointText(acceptedPeer_), " - ", dropped);
             std::error_code ignored;
             socket.close(ignored);
         } else {
@@ -386,7 +383,7 @@ void ControlServer::waitForSignal() {
             waitForSignal();
             return;
         }
-        logLine("stopping", LogPriority::notice);
+        log_.event("stopping", LogPriority::notice);
         stop();
     });
 }
@@ -406,7 +403,7 @@ void ControlServer::startReloader(std::shared_ptr<const AccessTable> retired, bo
         reloader_.join();  // done, or about to be: it has posted its table, or is freeing one
     }
     if (load) {
-        logLine("table " + settings_.tableFile.string() + " reloading", LogPriority::notice);
+        log_.event("table " + settings_.tableFile.string() + " reloading", LogPriority::notice);
         tellServiceManager("RELOADING=1");
     }
     reloader_ = std::thread([this, retired = std::move(retired), load]() mutable {
@@ -429,15 +426,15 @@ void ControlServer::finishReload(TableLoad load, std::size_t cancelled) {
         retired = std::exchange(table_, std::move(load.table));
         ++reloadsSucceeded_;
         lastGoodLoad_ = std::chrono::system_clock::now();
-        logLine("table " + path + " reloaded: " + std::to_string(table_->size()) + " records, " +
-                    std::to_string(cancelled) + " cancelled",
-                LogPriority::notice);
+        log_.event("table " + path + " reloaded: " + std::to_string(table_->size()) + " records, " +
+                       std::to_string(cancelled) + " cancelled",
+                   LogPriority::notice);
     } else {
         failed = "; the last reload failed (" + load.failure + ")";
         ++reloadsFailed_;
-        logLine("table " + path + " not reloaded (" + load.failure + "); keeping the " +
-                    std::to_string(table_->size()) + " records already loaded",
-                LogPriority::error);
+        log_.event("table " + path + " not reloaded (" + load.failure + "); keeping the " +
+                       std::to_string(table_->size()) + " records already loaded",
+                   LogPriority::error);
     }
     reloading_ = std::exchange(reloadAgain_, false);
     if (!reloading_) {
@@ -468,6 +465,7 @@ void ControlServer::stop() {
     for (auto& connection : open) {
         connection->close();
     }
+    log_.flush();
 }
 
 }  // namespace corvalis::control_server

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "access_table.hpp"
+#include "exchange_log.hpp"
 #include "proxy_header.hpp"
 
 namespace corvalis::control_server {
@@ -86,6 +87,7 @@ private:
     void finishReload(TableLoad load, std::size_t cancelled);
 
     asio::io_context& io_;
+    ServingLog log_;
     ServerSettings settings_;
     std::shared_ptr<const AccessTable> table_;
     asio::ip::tcp::acceptor acceptor_;
