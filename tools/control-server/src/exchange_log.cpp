@@ -26,7 +26,7 @@ constexpr std::size_t kLogBatchLimit = 3072;
 // error goes elsewhere inherits the variable, so the stream itself must match.
 bool standardErrorIsJournal() {
     const char* stream = std::getenv("JOURNAL_STREAM");
-    struct stat status {};
+    struct stat status = {};
     return stream != nullptr && fstat(STDERR_FILENO, &status) == 0 &&
            std::to_string(status.st_dev) + ":" + std::to_string(status.st_ino) == stream;
 }
