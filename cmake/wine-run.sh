@@ -1,10 +1,14 @@
 #!/bin/sh
-# Runs one Windows program under Wine for CMake and CTest: usage wine-run.sh --prefix DIR PROGRAM ARGS.
+# Runs one Windows program under Wine for CMake and CTest:
+#   wine-run.sh --prefix DIR [--again-if-silent] PROGRAM ARGS
 #
 # Runs are serialised on the prefix, and the prefix is created on first use. Without a display, a
 # Wine session of Xvfb and a persistent Wine server is started in the background and shared by the
 # runs that follow, since starting Wine afresh costs seconds per test; the session ends itself once
 # no run has used it for a few seconds.
+#
+# --again-if-silent is for test programs, which always write to standard output first: one that
+# fails having written nothing never ran, for Wine failed to start it, and it is started once more.
 set -eu
 
 idle_seconds=5
@@ -32,12 +36,40 @@ if [ "${1:-}" = "--reap" ]; then
 fi
 
 if [ "${1:-}" != "--prefix" ] || [ $# -lt 3 ]; then
-    echo "usage: $0 --prefix DIR PROGRAM [ARGS...]" >&2
+    echo "usage: $0 --prefix DIR [--again-if-silent] PROGRAM [ARGS...]" >&2
     exit 2
 fi
 prefix=$2
 shift 2
 session="$prefix.session"
+again_if_silent=
+if [ "$1" = "--again-if-silent" ]; then
+    again_if_silent=1
+    shift
+fi
+
+# Sets status to the program's exit status; its output still streams to the caller.
+run_wine() {
+    status=0
+    if [ -z "$again_if_silent" ]; then
+        wine "$@" || status=$?
+        return
+    fi
+    output="$prefix.stdout.$$"
+    for attempt in 1 2; do
+        { wine "$@" || echo $? >"$output.status"; } | tee "$output"
+        status=$(cat "$output.status" 2>/dev/null || echo 0)
+        rm -f "$output.status"
+        if [ "$status" -eq 0 ] || [ -s "$output" ]; then
+            break
+        fi
+        if [ "$attempt" -eq 1 ]; then
+            echo "wine-run.sh: $* ended with status $status before writing anything; starting it again" >&2
+            echo "$*" >>"$prefix.restarts"
+        fi
+    done
+    rm -f "$output"
+}
 
 export WINEPREFIX="$prefix"
 export WINEARCH=win64
@@ -50,7 +82,7 @@ mkdir -p "$(dirname "$prefix")"
 if [ -z "${CORVALIS_WINE_LOCKED:-}" ]; then
     export CORVALIS_WINE_LOCKED=1
     # -o: the lock stays with flock itself, never with a background process started below.
-    exec flock -o "$prefix.lock" "$0" --prefix "$prefix" "$@"
+    exec flock -o "$prefix.lock" "$0" --prefix "$prefix" ${again_if_silent:+--again-if-silent} "$@"
 fi
 
 if [ ! -f "$prefix/system.reg" ]; then
@@ -60,9 +92,8 @@ fi
 
 if [ -n "${DISPLAY:-}" ] && [ ! -f "$session/display" ]; then
     # The caller's own display: a plain run, and no Wine process outlives it.
-    status=0
     wineserver -k >/dev/null 2>&1 || true
-    wine "$@" || status=$?
+    run_wine "$@"
     wineserver -k >/dev/null 2>&1 || true
     exit "$status"
 fi
@@ -97,7 +128,6 @@ if ! { [ -f "$session/xvfb.pid" ] && kill -0 "$(cat "$session/xvfb.pid")" 2>/dev
 fi
 
 export DISPLAY="$(cat "$session/display")"
-status=0
-wine "$@" || status=$?
+run_wine "$@"
 touch "$session/last-use"
 exit "$status"

@@ -41,7 +41,7 @@ run_build() {
         return
     fi
     local log="${folder}/ctest.log"
-    ctest --test-dir "${folder}" --timeout 300 2>&1 | tee "${log}"
+    ctest --test-dir "${folder}" --timeout 300 --output-on-failure 2>&1 | tee "${log}"
     local ctest_status=${PIPESTATUS[0]}
     local summary
     summary=$(grep -E "tests passed, [0-9]+ tests? failed out of [0-9]+" "${log}" | tail -1)
@@ -69,7 +69,12 @@ else
     fail lint
 fi
 run_build build/asan -DCMAKE_BUILD_TYPE=Debug -DCORVALIS_SANITIZE=ON
+rm -f build/mingw/wine-prefix.restarts
 run_build build/mingw -DCMAKE_BUILD_TYPE=MinSizeRel -DCMAKE_TOOLCHAIN_FILE="$PWD/cmake/mingw-w64-x86_64.cmake" -DCORVALIS_NATIVE_CONTROL_SERVER="$PWD/build/native/tools/control-server/corvalis-control-server"
+if [ -s build/mingw/wine-prefix.restarts ]; then
+    echo "Wine failed to start these test programs, and each was started again:"
+    sort build/mingw/wine-prefix.restarts | uniq -c
+fi
 
 # Every benchmark once, in its short mode and on the programs built above, each counted as one
 # test: one that no longer runs, or whose exchanges fail, fails. Their figures are printed, never
