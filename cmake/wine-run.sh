@@ -8,7 +8,8 @@
 # no run has used it for a few seconds.
 #
 # --again-if-silent is for test programs, which always write to standard output first: one that
-# fails having written nothing never ran, for Wine failed to start it, and it is started once more.
+# fails having written nothing there never ran, for Wine failed to start it, and it is started once
+# more.
 set -eu
 
 idle_seconds=5
@@ -64,7 +65,7 @@ run_wine() {
             break
         fi
         if [ "$attempt" -eq 1 ]; then
-            echo "wine-run.sh: $* ended with status $status before writing anything; starting it again" >&2
+            echo "wine-run.sh: $* ended with status $status before writing to standard output; starting it again" >&2
             echo "$*" >>"$prefix.restarts"
         fi
     done
