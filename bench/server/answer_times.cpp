@@ -50,6 +50,20 @@ std::string textOption(const Options& options, std::string_view name) {
     return found == options.end() ? std::string{} : found->second;
 }
 
+// The server and request of a run, and the replies it takes as right.
+struct Target {
+    std::uint16_t port = 0;
+    std::string request;
+    std::string expected;
+    std::string alsoExpected;  // also right: a reload may swap the record mid-run
+};
+
+Target targetOptions(const Options& options) {
+    return {static_cast<std::uint16_t>(numberOption(options, "--port", 0)),
+            textOption(options, "--request"), textOption(options, "--expect"),
+            textOption(options, "--or-expect")};
+}
+
 struct Exchange {
     bool greeted = false;
     std::string reply;                       // everything after the greeting, up to the close
@@ -100,20 +114,18 @@ int printTimes(const std::string& request, std::vector<long>& micros, std::size_
 }
 
 int runLatency(const Options& options) {
-    const auto port = static_cast<std::uint16_t>(numberOption(options, "--port", 0));
-    const auto request = textOption(options, "--request");
-    const auto expected = textOption(options, "--expect");
+    const Target target = targetOptions(options);
     const auto count = std::max<std::size_t>(1, numberOption(options, "--count", kDefaultCount));
     std::vector<long> micros;
     std::size_t wrong = 0;
     for (std::size_t index = 0; index < count; ++index) {
-        const auto result = exchange(port, request);
+        const auto result = exchange(target.port, target.request);
         micros.push_back(static_cast<long>(result.answerTime.count()));
-        if (!result.greeted || (!expected.empty() && result.reply != expected)) {
+        if (!result.greeted || (!target.expected.empty() && result.reply != target.expected)) {
             ++wrong;
         }
     }
-    return printTimes(request, micros, wrong);
+    return printTimes(target.request, micros, wrong);
 }
 
 // Exchanges started on a fixed schedule, one every --interval-us, by whichever of --clients threads
@@ -122,10 +134,7 @@ int runLatency(const Options& options) {
 // stall as a single slow sample among thousands. Prints a line an exchange: when it was due (ms
 // since the epoch), its answer time in microseconds, and 1 if the reply was right, else 0.
 int runPaced(const Options& options) {
-    const auto port = static_cast<std::uint16_t>(numberOption(options, "--port", 0));
-    const auto request = textOption(options, "--request");
-    const auto expected = textOption(options, "--expect");
-    const auto alsoExpected = textOption(options, "--or-expect");
+    const Target target = targetOptions(options);
     const auto clients = numberOption(options, "--clients", kDefaultPacedClients);
     const std::chrono::microseconds interval{
         std::max<std::size_t>(1, numberOption(options, "--interval-us", kDefaultInterval.count()))};
@@ -143,13 +152,14 @@ int runPaced(const Options& options) {
             for (std::size_t taken; (taken = next++) < count;) {
                 const auto due = start + interval * taken;
                 std::this_thread::sleep_until(due);
-                const auto result = exchange(port, request);
+                const auto result = exchange(target.port, target.request);
                 micros[taken] = static_cast<long>(
                     std::chrono::duration_cast<std::chrono::microseconds>(Clock::now() - due)
                         .count());
                 right[taken] =
-                    result.greeted && (result.reply == expected ||
-                                       (!alsoExpected.empty() && result.reply == alsoExpected));
+                    result.greeted &&
+                    (result.reply == target.expected ||
+                     (!target.alsoExpected.empty() && result.reply == target.alsoExpected));
             }
         });
     }
@@ -164,10 +174,7 @@ int runPaced(const Options& options) {
 }
 
 int runLoad(const Options& options) {
-    const auto port = static_cast<std::uint16_t>(numberOption(options, "--port", 0));
-    const auto request = textOption(options, "--request");
-    const auto expected = textOption(options, "--expect");
-    const auto alsoExpected = textOption(options, "--or-expect");
+    const Target target = targetOptions(options);
     const auto clients = numberOption(options, "--clients", kDefaultClients);
     const auto end = Clock::now() + std::chrono::milliseconds{numberOption(
                                         options, "--duration-ms", kDefaultDuration.count())};
@@ -182,15 +189,15 @@ int runLoad(const Options& options) {
     for (std::size_t index = 0; index < clients; ++index) {
         threads.emplace_back([&] {
             while (Clock::now() < end) {
-                const auto result = exchange(port, request);
+                const auto result = exchange(target.port, target.request);
                 const long micros = static_cast<long>(result.wholeTime.count());
                 long longest = longestMicros.load();
                 while (micros > longest && !longestMicros.compare_exchange_weak(longest, micros)) {
                 }
-                if (result.greeted && result.reply == expected) {
+                if (result.greeted && result.reply == target.expected) {
                     ++first;
-                } else if (result.greeted && !alsoExpected.empty() &&
-                           result.reply == alsoExpected) {
+                } else if (result.greeted && !target.alsoExpected.empty() &&
+                           result.reply == target.alsoExpected) {
                     ++second;
                 } else {
                     ++wrong;
